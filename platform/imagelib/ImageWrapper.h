@@ -1,8 +1,9 @@
 // The page image library: bitmaps named by integer handles, each a packed DIB
 // (40-byte header, colour table, bottom-up rows padded to 4 bytes; 1-bit rows
 // MSB first with a set bit meaning white, 8-bit grey, 24-bit blue-green-red).
-// Whole-image operations (rotate, scale, crop, canvas, depth, invert) convert to
-// a Leptonica Pix and back: O(pixels) each. The handle table is thread-safe.
+// Whole-image operations (rotate, scale, crop, canvas, depth) convert to a
+// Leptonica Pix and back: O(pixels) each; inversion works on the DIB in place.
+// The handle table is thread-safe.
 // Replaces the closed Windows image library of the same name.
 #pragma once
 
@@ -77,19 +78,48 @@ ZR_IMAGEWRAPPER_API const BYTE* Bits(const BITMAPINFOHEADER* h);
 ZR_IMAGEWRAPPER_API std::size_t PackedSize(const BITMAPINFOHEADER& h);
 }  // namespace dib
 
+// Every function is safe to call from several threads; calls on one handle are
+// serialised. Statuses: IMG_BAD_HANDLE for a negative, unknown or deleted
+// handle; IMG_BAD_ARGUMENT for sizes, margins or angles the call cannot honour
+// (the bitmap is then left unchanged); IMG_OUT_OF_MEMORY when a new bitmap
+// cannot be allocated. Resolution (dots per inch in biXPelsPerMeter and
+// biYPelsPerMeter) is changed only by set_resolution; every other operation
+// keeps it.
 class ZR_IMAGEWRAPPER_API ImageWrapper {
 public:
+    // Converts to 1, 8 (grey) or 24 bits in place; other depths give
+    // IMG_UNSUPPORTED_COLOR, the current depth is a no-op. To 1 bit, `flag`
+    // true chooses the black/white threshold from the page (Otsu's method on
+    // its grey histogram), false uses the fixed threshold: grey levels below
+    // 128 become black. Colour becomes grey by luminance (0.299/0.587/0.114).
     static int set_bit_depth(int handle, int bits, bool flag);
     static int invert_bitmap(int handle);
+    // Cuts the given number of pixels from each side (negative values cut
+    // nothing); IMG_BAD_ARGUMENT when nothing would be left.
     static int crop_bitmap(int handle, int left, int top, int right, int bottom);
     static int bitmap_info(int handle, BITMAPINFOHEADER* out);
     static int set_resolution(int handle, int x, int y);
+    // Scales to exactly width x height; 1-bit pages stay 1-bit (qualities 1
+    // and 2 scale a grey copy and threshold it at 128).
     static int resize_bitmap(int handle, int width, int height, ResizeQuality quality);
+    // Positive degrees turn the page clockwise. Multiples of 90 are exact and
+    // lossless; other angles turn about the centre on a canvas grown to hold
+    // the whole page, filled white; depth and resolution are kept.
     static int rotate_bitmap(int handle, double degrees);
     static void delete_bitmap(int handle);
+    // A new all-white bitmap of 1, 8 or 24 bits with resolution 0 (unknown).
     static int create_handle_from_scratch(int width, int height, int bits);
+    // Copies a packed BI_RGB DIB of 1, 4, 8, 24 or 32 bits (bottom-up, or
+    // top-down with a negative height) into the library's layout: 4-bit and
+    // palettised 8-bit pages are looked up in their colour table (8-bit grey
+    // or 24-bit colour), 32-bit pages become 24-bit. 1-bit bits are kept as
+    // they are (set = white). Headers with biSize other than 40, empty or
+    // oversized pages give IMG_BAD_ARGUMENT; compressed or 16-bit pages
+    // IMG_UNSUPPORTED_COLOR.
     static int create_handle_from_dib(BITMAPINFOHEADER* dib);
     static BITMAPINFOHEADER* get_raw_dib(int handle);
+    // Adds white margins of the given widths; negative widths give
+    // IMG_BAD_ARGUMENT.
     static int enlarge_canvas(int handle, int left, int top, int right, int bottom);
 };
 
