@@ -142,7 +142,7 @@ public:
             AddRef();
             return S_OK;
         }
-        return ComQueryInterface(&contained_, static_cast<IUnknown*>(&contained_), riid, out);
+        return ComQueryInterface(&contained_, static_cast<IUnknown*>(contained_.QueryInterfaceMap(IID_IUnknown)), riid, out);
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {

@@ -1,0 +1,25 @@
+// The module object: class objects (created on first request and kept), the
+// lock count, and registration of every class in table order. The four
+// exported functions are thin wrappers around it.
+#pragma once
+
+#include "platform/com/Unknown.h"
+
+#include <string>
+
+class CZRLeafmendModule {
+public:
+    static HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out);
+    static HRESULT CanUnloadNow();
+    static HRESULT RegisterServer();
+    static HRESULT UnregisterServer();
+    // Full path of the module file (the %MODULE% of registration).
+    static std::string ModulePath();
+};
+
+extern "C" {
+HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
+HRESULT DllCanUnloadNow();
+HRESULT DllRegisterServer();
+HRESULT DllUnregisterServer();
+}

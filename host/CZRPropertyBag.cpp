@@ -1,0 +1,145 @@
+// Property bag.
+#include "host/CZRPropertyBag.h"
+
+namespace {
+std::u16string Key(BSTR name) { return name ? std::u16string(name, SysStringLen(name)) : std::u16string(); }
+}  // namespace
+
+CZRPropertyBag::Entry* CZRPropertyBag::Find(BSTR name) {
+    const std::u16string key = Key(name);
+    for (Entry& entry : entries_)
+        if (entry.name == key) return &entry;
+    return nullptr;
+}
+
+HRESULT CZRPropertyBag::GetCount(LONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<LONG>(entries_.size());
+    return S_OK;
+}
+
+HRESULT CZRPropertyBag::GetProperty(BSTR name, VARIANT* value) {
+    if (!value) return E_POINTER;
+    return Guard([&] {
+        Entry* entry = Find(name);
+        if (!entry) throw HostError{DISP_E_UNKNOWNNAME, "Unknown property '" + BstrToUtf8(name) + "'."};
+        VariantInit(value);
+        return VariantCopy(value, &entry->value);
+    });
+}
+
+// A value of another type than the declared one is converted to the declared
+// type, so the process always reads the member it expects. A name not yet
+// declared is added with the value as given.
+HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
+    return Guard([&] {
+        Entry* entry = Find(name);
+        if (!entry) {
+            entries_.push_back(Entry{Key(name), CComVariant(value)});
+            return S_OK;
+        }
+        CComVariant converted;
+        const VARTYPE declared = entry->value.vt;
+        if (declared == VT_EMPTY || declared == value.vt) {
+            converted.Copy(&value);
+        } else {
+            const HRESULT hr = VariantChangeType(&converted, &value, 0, declared);
+            if (FAILED(hr)) {
+                throw HostError{hr, "Property '" + BstrToUtf8(name) + "' expects " + VarTypeName(declared) +
+                                        "; the value '" + VariantToText(value) + "' does not fit."};
+            }
+        }
+        entry->value = converted;
+        return S_OK;
+    });
+}
+
+HRESULT CZRPropertyBag::GetPropertyNames(VARIANT* names) {
+    if (!names) return E_POINTER;
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(entries_.size()));
+    if (!array) return E_OUTOFMEMORY;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        CComBSTR text(std::u16string_view(entries_[i].name));
+        const LONG index = static_cast<LONG>(i);
+        SafeArrayPutElement(array, &index, text.m_str());
+    }
+    VariantClear(names);
+    names->vt = VT_ARRAY | VT_BSTR;
+    names->parray = array;
+    return S_OK;
+}
+
+HRESULT CZRPropertyBag::RemoveProperty(BSTR name) {
+    const std::u16string key = Key(name);
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->name == key) {
+            entries_.erase(it);
+            return S_OK;
+        }
+    }
+    return S_FALSE;
+}
+
+HRESULT CZRPropertyBag::HasProperty(BSTR name, VARIANT_BOOL* has) {
+    if (!has) return E_POINTER;
+    *has = Find(name) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CZRPropertyBag::AddProperty(BSTR name, VARIANT value) {
+    return Guard([&] {
+        if (Entry* entry = Find(name)) {
+            entry->value = CComVariant(value);
+        } else {
+            entries_.push_back(Entry{Key(name), CComVariant(value)});
+        }
+        return S_OK;
+    });
+}
+
+HRESULT CZRPropertyBag::SaveProperties(IZRXMLMarkup* markup) {
+    return Guard([&] {
+        MarkupWriter writer(markup);
+        writer.Begin("PropertyBag");
+        for (const Entry& entry : entries_) {
+            writer.Begin("Property");
+            writer.Attribute("Name", Utf16ToUtf8(entry.name));
+            writer.Attribute("Type", VarTypeName(entry.value.vt));
+            writer.Attribute("Value", VariantToText(entry.value));
+            writer.End();
+        }
+        writer.End();
+        return S_OK;
+    });
+}
+
+// Reads every "Property" child; each keeps the type it was saved with. A
+// property of an unknown type or a value that does not fit it fails the load.
+HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
+    return Guard([&] {
+        MarkupReader reader(markup);
+        std::vector<Entry> loaded;
+        reader.ForEachChild([&](const MarkupElement& element) {
+            if (element.name != "Property") return;
+            const std::string name = reader.Attribute("Name");
+            const std::string typeName = reader.Attribute("Type");
+            const std::string text = reader.Attribute("Value");
+            if (name.empty()) throw HostError{E_INVALIDARG, "A property without a name."};
+            const VARTYPE type = VarTypeFromName(typeName);
+            if (type == 0xFFFF)
+                throw HostError{DISP_E_TYPEMISMATCH, "Property '" + name + "' has unknown type '" + typeName + "'."};
+            CComVariant source(text);
+            CComVariant value;
+            const HRESULT hr = VariantChangeType(&value, &source, 0, type);
+            if (FAILED(hr))
+                throw HostError{hr, "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
+            loaded.push_back(Entry{Utf8ToUtf16(name), value});
+        });
+        for (Entry& entry : loaded) {
+            CComBSTR key(std::u16string_view(entry.name));
+            if (Entry* existing = Find(key)) existing->value = entry.value;
+            else entries_.push_back(entry);
+        }
+        return S_OK;
+    });
+}

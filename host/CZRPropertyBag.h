@@ -1,0 +1,31 @@
+// The host property bag: named VARIANT properties in declaration order, each
+// keeping its VARIANT type; saves itself as a "PropertyBag" element with one
+// "Property" child (Name, Type, Value) per property. O(n) lookups.
+#pragma once
+
+#include "host/HostInterfaces.h"
+#include "host/HostObject.h"
+
+#include <string>
+#include <vector>
+
+class ZR_HOST_API CZRPropertyBag : public HostObject<ZRPropertyBag> {
+public:
+    HRESULT LoadProperties(IZRXMLMarkup* markup) override;
+    HRESULT SaveProperties(IZRXMLMarkup* markup) override;
+    HRESULT GetCount(LONG* count) override;
+    HRESULT GetProperty(BSTR name, VARIANT* value) override;
+    HRESULT PutProperty(BSTR name, VARIANT value) override;
+    HRESULT GetPropertyNames(VARIANT* names) override;
+    HRESULT RemoveProperty(BSTR name) override;
+    HRESULT HasProperty(BSTR name, VARIANT_BOOL* has) override;
+    HRESULT AddProperty(BSTR name, VARIANT value) override;
+
+private:
+    struct Entry {
+        std::u16string name;
+        CComVariant value;
+    };
+    Entry* Find(BSTR name);
+    std::vector<Entry> entries_;
+};

@@ -1,0 +1,36 @@
+// Host class registration.
+#include "host/HostRegistration.h"
+
+#include "host/CZRPageRange.h"
+#include "host/CZRPropertyBag.h"
+#include "host/CZRStatusMessage.h"
+#include "host/CZRZoneManager.h"
+#include "host/HostIds.h"
+#include "platform/com/Activation.h"
+#include "platform/registry/Registry.h"
+
+#include <mutex>
+
+namespace {
+template <class T>
+void RegisterOne(const CLSID& clsid, const char* progId) {
+    DWORD cookie = 0;
+    CComPtr<IClassFactory> factory(new CComClassFactory<T>());
+    CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    Registry& registry = Registry::Instance();
+    const bool wasVolatile = registry.IsVolatile();
+    registry.SetVolatile(true);  // never persist the running host's own classes
+    registry.SetString(std::string(progId) + "\\CLSID", "", GuidToString(clsid));
+    registry.SetVolatile(wasVolatile);
+}
+}  // namespace
+
+void RegisterHostClasses() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        RegisterOne<CZRPropertyBag>(CLSID_ZRPropertyBag, kPropertyBagProgId);
+        RegisterOne<CZRPageRange>(CLSID_ZRPageRange, kPageRangeProgId);
+        RegisterOne<CZRZoneManager>(CLSID_ZRZoneManager, kZoneManagerProgId);
+        RegisterOne<CZRStatusMessage>(CLSID_ZRStatusMessage, kStatusMessageProgId);
+    });
+}

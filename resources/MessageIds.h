@@ -1,0 +1,30 @@
+// Ids of the module's message strings (the same ids in every language).
+#pragma once
+
+enum MessageId : unsigned {
+    IDS_UNKNOWN_ERROR = 2001,              // "Unknown error in %s."
+    IDS_PAGE_REMOVED = 2154,               // "Page Removal has removed page %d."
+    IDS_PAGE_REMOVED_SIZE = 2155,          // "Removed page because its size, %d bytes, was below the threshold."
+    IDS_FILE_INFO_FAILED = 2156,           // "Failed to retrieve file info."
+    IDS_UNSUPPORTED_COLOR = 2157,          // "Unsupported image color."
+    IDS_ERROR_ACCESSING_IMAGE = 2158,      // "Error accessing image"
+    IDS_OUT_OF_MEMORY = 2159,              // "Out of memory"
+    IDS_UNKNOWN_INTERNAL_ERROR = 2160,     // "Unknown internal error"
+    IDS_ZONE_OUTSIDE = 2163,               // "The zone is outside the boundaries of the image."
+    IDS_ZONE_TOO_SMALL = 2164,             // "Zone too small."
+    IDS_INVALID_DIMENSIONS = 2165,         // "Invalid image dimensions"
+    IDS_INVALID_PARAMETER = 2166,          // "Invalid parameter."
+    IDS_INVALID_PERCENTAGE = 2167,         // "Invalid percentage"
+    IDS_INVALID_QUALITY = 2169,            // "Invalid quality selection"
+    IDS_ERROR_SAVING_FILE = 2170,          // "Error saving file"
+    IDS_INVALID_DPI = 2172,                // "Invalid DPI"
+    IDS_ERROR_ACCESSING_FILE = 2173,       // "Error accessing file"
+    IDS_DESKEW_ANGLE_RANGE = 2174,         // "Deskew angle out of range"
+    IDS_INVALID_DESKEW_MODE = 2176,        // "Invalid deskew mode"
+    IDS_INVALID_IMAGE = 2178,              // "Invalid image"
+    IDS_BW_NOT_VALID = 2219,               // "Black and white images are not valid for this process."
+    IDS_ONLY_BW = 2221,                    // "Only black and white images are supported for this process."
+    IDS_PAGE_SIZE = 2223,                  // "The current page has a size of %d bytes."
+    IDS_CROP_NEEDS_1BPP = 2301,            // "The image must be 1 bpp (black and white)."
+    IDS_SMOOTH_NEEDS_1BIT = 2305,          // "Image to smooth must be 1-bit (black and white)."
+};
