@@ -1,6 +1,7 @@
 // The twelve bitmap functions. Each looks the handle up, holds that bitmap's
 // lock and either edits the DIB in place (invert, resolution: O(pixels) or
-// O(1)) or runs a Leptonica transform and swaps the result in (O(pixels)).
+// O(1)), turns it by quarter turns directly (O(pixels)), or runs a Leptonica
+// transform and swaps the result in (O(pixels)).
 // No exception leaves this file: failures become negative statuses.
 #include "platform/imagelib/ImageWrapper.h"
 
@@ -8,8 +9,10 @@
 #include "platform/imagelib/DibImporter.h"
 #include "platform/imagelib/DibPixConverter.h"
 #include "platform/imagelib/PixTransforms.h"
+#include "platform/imagelib/QuarterTurn.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace imagelib {
@@ -137,9 +140,12 @@ int ImageWrapper::resize_bitmap(int handle, int width, int height, ResizeQuality
 
 int ImageWrapper::rotate_bitmap(int handle, double degrees) {
     return imagelib::WithBitmap(handle, [&](Dib& dib) {
-        if (degrees == 0.0) return static_cast<int>(IMG_OK);
-        return imagelib::ThroughPix(dib,
-                                    [&](PIX* pix, PixPtr* out) { return PixTransforms::Rotate(pix, degrees, out); });
+        if (!std::isfinite(degrees)) return static_cast<int>(IMG_BAD_ARGUMENT);
+        double rest = 0.0;
+        const int quarters = imagelib::QuarterTurn::Split(degrees, &rest);
+        if (quarters != 0) dib.replaceWith(imagelib::QuarterTurn::Apply(dib, quarters));
+        if (rest == 0.0) return static_cast<int>(IMG_OK);
+        return imagelib::ThroughPix(dib, [&](PIX* pix, PixPtr* out) { return PixTransforms::Rotate(pix, rest, out); });
     });
 }
 

@@ -78,27 +78,15 @@ PIX* ScaleBest(PIX* pix, float sx, float sy) {
 
 int PixTransforms::Rotate(PIX* pix, double degrees, PixPtr* out) {
     if (!std::isfinite(degrees)) return IMG_BAD_ARGUMENT;
-    double turn = std::fmod(degrees, 360.0);
-    if (turn < 0) turn += 360.0;
-    const int quads = static_cast<int>(std::lround(turn / 90.0)) % 4;
-    double rest = turn - 90.0 * std::lround(turn / 90.0);  // in [-45, 45]
-    if (std::abs(rest) < 1e-9) rest = 0.0;
-
-    PixPtr turned(quads == 0 ? pixClone(pix) : pixRotateOrth(pix, quads));
-    if (!turned) return IMG_OUT_OF_MEMORY;
-    if (rest == 0.0) {
-        out->swap(turned);
-        return IMG_OK;
-    }
-    const int w = pixGetWidth(turned.get());
-    const int h = pixGetHeight(turned.get());
-    const double radians = rest * std::numbers::pi / 180.0;
+    const int w = pixGetWidth(pix);
+    const int h = pixGetHeight(pix);
+    const double radians = degrees * std::numbers::pi / 180.0;
     const double grownW = w * std::abs(std::cos(radians)) + h * std::abs(std::sin(radians));
     const double grownH = w * std::abs(std::sin(radians)) + h * std::abs(std::cos(radians));
     if (!Dib::Fits(std::llround(std::max<double>(w, grownW)) + 1, std::llround(std::max<double>(h, grownH)) + 1, 24))
         return IMG_BAD_ARGUMENT;
-    const l_int32 type = pixGetDepth(turned.get()) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP;
-    return Deliver(pixRotate(turned.get(), static_cast<l_float32>(radians), type, L_BRING_IN_WHITE, w, h), out);
+    const l_int32 type = pixGetDepth(pix) == 1 ? L_ROTATE_SHEAR : L_ROTATE_AREA_MAP;
+    return Deliver(pixRotate(pix, static_cast<l_float32>(radians), type, L_BRING_IN_WHITE, w, h), out);
 }
 
 int PixTransforms::Resize(PIX* pix, int width, int height, ResizeQuality quality, PixPtr* out) {

@@ -11,9 +11,9 @@ namespace imagelib {
 
 class PixTransforms {
 public:
-    // Clockwise by `degrees`. Quarter turns are exact; the rest of the angle
-    // (at most 45 degrees) turns about the centre on a canvas grown to hold the
-    // whole page, with white brought in. 1 bpp turns by shear up to about 3.4
+    // Clockwise by `degrees` (meant for the part of an angle left after whole
+    // quarter turns) about the centre, on a canvas grown to hold the whole
+    // page, with white brought in. 1 bpp turns by shear up to about 3.4
     // degrees and by sampling beyond; grey and colour by area mapping.
     static int Rotate(PIX* pix, double degrees, PixPtr* out);
     // Scales to exactly width x height; the quality picks sampling, linear
