@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <thread>
+#include <tuple>
 
 using namespace imagelib_test;
 
@@ -11,11 +12,8 @@ TEST(CreateFromScratch, MakesWhitePageInHouseLayout) {
         Page page(13, 5, bits);
         ASSERT_GE(page.handle(), 0);
         const BITMAPINFOHEADER* h = page.dib();
-        EXPECT_EQ(h->biSize, 40u);
-        EXPECT_EQ(h->biWidth, 13);
-        EXPECT_EQ(h->biHeight, 5);
-        EXPECT_EQ(h->biBitCount, bits);
-        EXPECT_EQ(h->biXPelsPerMeter, 0);
+        EXPECT_EQ(std::tuple(h->biSize, h->biWidth, h->biHeight, h->biBitCount, h->biXPelsPerMeter),
+                  std::tuple(40u, 13, 5, bits, 0));
         EXPECT_EQ(dib::ColorTableEntries(*h), bits == 24 ? 0u : (bits == 1 ? 2u : 256u));
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 13; ++x) ASSERT_EQ(Get(page.dib(), x, y), White(bits));
