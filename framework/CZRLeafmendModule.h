@@ -17,9 +17,11 @@ public:
     static std::string ModulePath();
 };
 
+#define ZR_MODULE_EXPORT __attribute__((visibility("default")))
+
 extern "C" {
-HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
-HRESULT DllCanUnloadNow();
-HRESULT DllRegisterServer();
-HRESULT DllUnregisterServer();
+ZR_MODULE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
+ZR_MODULE_EXPORT HRESULT DllCanUnloadNow();
+ZR_MODULE_EXPORT HRESULT DllRegisterServer();
+ZR_MODULE_EXPORT HRESULT DllUnregisterServer();
 }

@@ -1,0 +1,148 @@
+// leafmend: runs page processes over scanned page files.
+//   leafmend run -p Rotate -p "Rotate RotationAngle=180" INPUT... -o OUTDIR
+//   leafmend list
+//   leafmend show NAME [-p KEY=VALUE]...
+//   leafmend register | unregister
+#include "cli/BatchRunner.h"
+#include "cli/ProcessFactory.h"
+#include "platform/com/Activation.h"
+#include "platform/registry/Registry.h"
+
+#include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace {
+
+int RunCommand(const std::vector<std::string>& specs, const std::vector<std::string>& inputs,
+               const std::string& outputDir, const std::string& reportPath, bool failFast, bool quiet) {
+    ProcessFactory factory;
+    std::vector<PipelineStep> steps;
+    for (const std::string& spec : specs) {
+        std::string name = spec.substr(0, spec.find(' '));
+        steps.push_back(PipelineStep{name, factory.CreateFromSpec(spec)});
+    }
+    if (steps.empty()) throw CliError("no process given: name at least one with -p (see 'leafmend list')");
+    for (const std::string& input : inputs) {
+        std::error_code ec;
+        const auto target = std::filesystem::path(outputDir) / std::filesystem::path(input).filename();
+        if (std::filesystem::exists(target) && std::filesystem::equivalent(target, input, ec))
+            throw CliError(input + ": the output would overwrite the input; choose another output folder");
+    }
+    BatchOptions options{outputDir, failFast, !quiet && ::isatty(STDERR_FILENO)};
+    BatchRunner runner(std::move(steps), options);
+    BatchResult result = runner.Run(inputs);
+    if (!reportPath.empty()) {
+        std::ofstream out(reportPath);
+        out << result.report.dump(2) << "\n";
+        if (!out) throw CliError("cannot write the report " + reportPath);
+    }
+    if (!quiet) {
+        std::cout << "Processed " << result.pages << " page(s) from " << inputs.size() << " file(s): "
+                  << result.failedPages << " failed, " << result.removedPages << " removed, " << result.failedFiles
+                  << " file(s) unreadable or unwritable.\n";
+        std::cout << "Wrote " << result.written.size() << " file(s) to " << outputDir << "\n";
+    }
+    return (result.failedPages || result.failedFiles) ? 1 : 0;
+}
+
+int ListCommand() {
+    ProcessFactory factory;
+    for (const ProcessInfo& info : factory.Available()) {
+        std::cout << info.shortName << "  (" << info.progId << ")\n";
+        for (const PropertyInfo& property : info.properties)
+            std::cout << "    " << property.name << "  " << property.type << "  default " << property.value << "\n";
+    }
+    return 0;
+}
+
+int ShowCommand(const std::string& name, const std::vector<std::string>& assignments) {
+    ProcessFactory factory;
+    CComPtr<IZRProcessEx> process = factory.Create(name);
+    for (const std::string& assignment : assignments) ProcessFactory::SetProperty(process, name, assignment);
+    CComBSTR xml;
+    const HRESULT hr = process->get_XML(&xml);
+    if (FAILED(hr)) throw CliError("cannot describe " + name + ": " + ProcessFactory::LastErrorText(hr));
+    std::cout << xml.utf8();
+    return 0;
+}
+
+int RegisterCommand(bool unregister) {
+    ProcessFactory factory;  // loads the module (registered in memory for this run)
+    Registry& registry = Registry::Instance();
+    registry.SetVolatile(false);
+    CLSID any;
+    const std::u16string progId = u"ZRLeafmendClient91.Rotate.1";
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &any))) throw CliError("the module registered no class");
+    if (!registry.Flush()) throw CliError("cannot write the registry " + registry.BackingFile());
+    if (unregister) {
+        const auto path = registry.GetString("CLSID\\" + GuidToString(any) + "\\InprocServer32", "");
+        void* module = path ? ::dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
+        auto unreg = module ? reinterpret_cast<HRESULT (*)()>(::dlsym(module, "DllUnregisterServer")) : nullptr;
+        if (!unreg || FAILED(unreg())) throw CliError("cannot unregister the process module");
+    }
+    std::cout << (unregister ? "Unregistered" : "Registered") << " the process module in " << registry.BackingFile()
+              << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"leafmend: cleans up scanned pages (TIFF, PNG, JPEG) with a pipeline of processes."};
+    app.require_subcommand(1);
+
+    auto* run = app.add_subcommand("run", "Run processes over every page of the input files.");
+    std::vector<std::string> specs, inputs;
+    std::string outputDir, reportPath;
+    bool failFast = false, quiet = false;
+    run->add_option("-p,--process", specs,
+                    "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
+                    "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes.")
+        ->required()
+        ->allow_extra_args(false);
+    run->add_option("inputs", inputs, "Input image files (TIFF, PNG, JPEG; multi-page TIFF allowed).")
+        ->required()
+        ->check(CLI::ExistingFile);
+    run->add_option("-o,--output", outputDir, "Output folder; each result keeps its input's file name and format.")
+        ->required();
+    run->add_option("--report", reportPath, "Write a JSON report of every page (result, messages, errors, time).");
+    run->add_flag("--fail-fast", failFast, "Stop at the first failing page instead of going on with the next.");
+    run->add_flag("-q,--quiet", quiet, "No progress bar and no summary.");
+
+    app.add_subcommand("list", "List the available processes with their properties and defaults.");
+
+    auto* show = app.add_subcommand("show", "Print a process's saved XML (with -p KEY=VALUE properties set).");
+    std::string showName;
+    std::vector<std::string> showProps;
+    show->add_option("name", showName, "Process name or ProgID.")->required();
+    show->add_option("-p,--property", showProps, "KEY=VALUE property to set before saving.")->allow_extra_args(false);
+
+    auto* reg = app.add_subcommand("register", "Register the process module in the per-user registry file.");
+    auto* unreg = app.add_subcommand("unregister", "Remove the process module's registration.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    try {
+        if (*run) return RunCommand(specs, inputs, outputDir, reportPath, failFast, quiet);
+        if (app.got_subcommand("list")) return ListCommand();
+        if (*show) return ShowCommand(showName, showProps);
+        if (*reg) return RegisterCommand(false);
+        if (*unreg) return RegisterCommand(true);
+    } catch (const CliError& e) {
+        std::cerr << "leafmend: " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "leafmend: " << e.what() << "\n";
+        return 2;
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+// Test helpers: host classes registered once per test binary, pages built in
+// memory, and an event sink that records progress events.
+#pragma once
+
+#include "host/CZRDocument.h"
+#include "host/HostRegistration.h"
+#include "platform/com/ComObject.h"
+#include "platform/com/DispatchImpl.h"
+#include "platform/imagelib/ImageWrapper.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+inline void EnsureHostClasses() { RegisterHostClasses(); }
+
+// A document holding one page with a fresh white bitmap of the given size and depth.
+inline CComPtr<CZRDocument> MakeDocument(int width, int height, int bits) {
+    CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
+    document->AppendPage(ImageWrapper::create_handle_from_scratch(width, height, bits));
+    return document;
+}
+
+// Records (dispid, name, percent) of every event it receives.
+class RecordingSink : public CComObjectRootEx, public DispatchImpl<IZRProcessExEvents> {
+public:
+    void* QueryInterfaceMap(REFIID riid) {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IZRProcessExEvents)
+            return static_cast<IZRProcessExEvents*>(this);
+        return nullptr;
+    }
+    HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+        Event event{id, "", -1};
+        if (params && params->cArgs >= 1) {
+            const VARIANT& name = params->rgvarg[params->cArgs - 1];
+            if (name.vt == VT_BSTR) event.name = BstrToUtf8(name.bstrVal);
+            if (params->cArgs == 2) event.percent = params->rgvarg[0].lVal;
+        }
+        events.push_back(event);
+        return S_OK;
+    }
+    struct Event {
+        DISPID id;
+        std::string name;
+        LONG percent;
+    };
+    std::vector<Event> events;
+    std::vector<LONG> Percents() const {
+        std::vector<LONG> values;
+        for (const Event& e : events)
+            if (e.id == 303) values.push_back(e.percent);
+        return values;
+    }
+};
