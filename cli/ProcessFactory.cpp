@@ -108,15 +108,26 @@ void ProcessFactory::SetProperty(IZRProcessEx* process, const std::string& proce
         throw CliError("property '" + assignment + "' for " + processName + " must be written KEY=VALUE");
     const std::string key = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
-    std::string known, canonical;
+    std::string known, canonical, type;
     for (const PropertyInfo& property : Properties(process)) {
         known += (known.empty() ? "" : ", ") + property.name;
-        if (Lower(property.name) == Lower(key)) canonical = property.name;
+        if (Lower(property.name) == Lower(key)) {
+            canonical = property.name;
+            type = property.type;
+        }
     }
     if (canonical.empty() && Lower(key) != "culture")
         throw CliError("unknown property '" + key + "' for " + processName + " (known: " + known + ")");
     CComBSTR name(canonical.empty() ? key : canonical);
     CComVariant text(value);
+    if (!type.empty() && type != "VT_BSTR") {
+        // Check the text against the declared type here, where the message can say why.
+        CComVariant converted;
+        const HRESULT check = VariantChangeType(&converted, &text, 0, VarTypeFromName(type));
+        if (FAILED(check))
+            throw CliError("property " + canonical + " of " + processName + " expects " + type + "; '" + value +
+                           "' " + (check == DISP_E_OVERFLOW ? "is out of range" : "does not fit"));
+    }
     const HRESULT hr = process->put_Properties(name, text);
     if (FAILED(hr)) throw CliError("cannot set " + key + "=" + value + " on " + processName + ": " + LastErrorText(hr));
 }
