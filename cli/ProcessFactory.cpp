@@ -1,6 +1,7 @@
 // Process creation for the command line.
 #include "cli/ProcessFactory.h"
 
+#include "host/HostInterfaces.h"
 #include "host/HostRegistration.h"
 #include "platform/com/Activation.h"
 #include "platform/com/ErrorInfo.h"
@@ -98,7 +99,10 @@ CComPtr<IZRProcessEx> ProcessFactory::CreateFromSpec(const std::string& spec) co
     std::string name, assignment;
     if (!(words >> name)) throw CliError("empty process description");
     CComPtr<IZRProcessEx> process = Create(name);
-    while (words >> assignment) SetProperty(process, name, assignment);
+    while (words >> assignment) {
+        if (Lower(assignment).rfind("zone=", 0) == 0) AddZone(process, name, assignment.substr(5));
+        else SetProperty(process, name, assignment);
+    }
     return process;
 }
 
@@ -130,6 +134,27 @@ void ProcessFactory::SetProperty(IZRProcessEx* process, const std::string& proce
     }
     const HRESULT hr = process->put_Properties(name, text);
     if (FAILED(hr)) throw CliError("cannot set " + key + "=" + value + " on " + processName + ": " + LastErrorText(hr));
+}
+
+bool ProcessFactory::HasZones(IZRProcessEx* process) {
+    CComPtr<ZRZoneManager> zones;
+    return SUCCEEDED(process->GetZoneManager(&zones)) && zones;
+}
+
+void ProcessFactory::AddZone(IZRProcessEx* process, const std::string& processName, const std::string& zone) {
+    long values[4];
+    char tail = 0;
+    if (std::sscanf(zone.c_str(), "%ld,%ld,%ld,%ld%c", &values[0], &values[1], &values[2], &values[3], &tail) != 4)
+        throw CliError("zone '" + zone + "' must be LEFT,TOP,WIDTH,HEIGHT in pixels");
+    for (long v : values)
+        if (v < -1000000000L || v > 1000000000L) throw CliError("zone '" + zone + "' is out of range");
+    CComPtr<ZRZoneManager> zones;
+    if (FAILED(process->GetZoneManager(&zones)) || !zones)
+        throw CliError(processName + " does not work on zones");
+    CComPtr<IZRZone> created;
+    if (FAILED(zones->CreateZone(&created)) ||
+        FAILED(created->SetRect(ZONE_UNITS_PIXELS, values[0], values[1], values[2], values[3])))
+        throw CliError("cannot add zone '" + zone + "' to " + processName);
 }
 
 std::vector<PropertyInfo> ProcessFactory::Properties(IZRProcessEx* process) {

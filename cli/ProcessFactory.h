@@ -39,6 +39,9 @@ public:
     // "Rotate RotationAngle=180 OTHER=1": the process with its properties set.
     CComPtr<IZRProcessEx> CreateFromSpec(const std::string& spec) const;
     static void SetProperty(IZRProcessEx* process, const std::string& processName, const std::string& assignment);
+    // Adds a zone "LEFT,TOP,WIDTH,HEIGHT" in pixels; refused for processes without zones.
+    static void AddZone(IZRProcessEx* process, const std::string& processName, const std::string& zone);
+    static bool HasZones(IZRProcessEx* process);
     static std::vector<PropertyInfo> Properties(IZRProcessEx* process);
     std::vector<ProcessInfo> Available() const;
 

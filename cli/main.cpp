@@ -1,9 +1,12 @@
 // leafmend: runs page processes over scanned page files.
 //   leafmend run -p Rotate -p "Rotate RotationAngle=180" INPUT... -o OUTDIR
+//   leafmend run --job JOB.xml INPUT... -o OUTDIR
+//   leafmend save-job -p ... -o JOB.xml
 //   leafmend list
 //   leafmend show NAME [-p KEY=VALUE]...
 //   leafmend register | unregister
 #include "cli/BatchRunner.h"
+#include "cli/JobFile.h"
 #include "cli/ProcessFactory.h"
 #include "platform/com/Activation.h"
 #include "platform/registry/Registry.h"
@@ -19,15 +22,34 @@
 
 namespace {
 
-int RunCommand(const std::vector<std::string>& specs, const std::vector<std::string>& inputs,
-               const std::string& outputDir, const std::string& reportPath, bool failFast, bool quiet) {
-    ProcessFactory factory;
+// The pipeline from the job file (if any) followed by the -p processes; --zone
+// zones go to every zone-capable process.
+std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std::string& jobPath,
+                                        const std::vector<std::string>& specs, const std::vector<std::string>& zones) {
     std::vector<PipelineStep> steps;
+    if (!jobPath.empty()) steps = JobFile::Load(jobPath, factory);
     for (const std::string& spec : specs) {
         std::string name = spec.substr(0, spec.find(' '));
         steps.push_back(PipelineStep{name, factory.CreateFromSpec(spec)});
     }
-    if (steps.empty()) throw CliError("no process given: name at least one with -p (see 'leafmend list')");
+    if (steps.empty()) throw CliError("no process given: name one with -p or --job (see 'leafmend list')");
+    if (!zones.empty()) {
+        bool applied = false;
+        for (const PipelineStep& step : steps) {
+            if (!ProcessFactory::HasZones(step.process)) continue;
+            for (const std::string& zone : zones) ProcessFactory::AddZone(step.process, step.name, zone);
+            applied = true;
+        }
+        if (!applied) throw CliError("--zone given, but no process of the pipeline works on zones");
+    }
+    return steps;
+}
+
+int RunCommand(const std::string& jobPath, const std::vector<std::string>& specs, const std::vector<std::string>& zones,
+               const std::vector<std::string>& inputs, const std::string& outputDir, const std::string& reportPath,
+               bool failFast, bool quiet) {
+    ProcessFactory factory;
+    std::vector<PipelineStep> steps = BuildPipeline(factory, jobPath, specs, zones);
     for (const std::string& input : inputs) {
         std::error_code ec;
         const auto target = std::filesystem::path(outputDir) / std::filesystem::path(input).filename();
@@ -72,6 +94,14 @@ int ShowCommand(const std::string& name, const std::vector<std::string>& assignm
     return 0;
 }
 
+int SaveJobCommand(const std::vector<std::string>& specs, const std::vector<std::string>& zones,
+                   const std::string& output) {
+    ProcessFactory factory;
+    JobFile::Save(output, BuildPipeline(factory, "", specs, zones));
+    std::cout << "Wrote " << output << "\n";
+    return 0;
+}
+
 int RegisterCommand(bool unregister) {
     ProcessFactory factory;  // loads the module (registered in memory for this run)
     Registry& registry = Registry::Instance();
@@ -98,14 +128,22 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
 
     auto* run = app.add_subcommand("run", "Run processes over every page of the input files.");
-    std::vector<std::string> specs, inputs;
-    std::string outputDir, reportPath;
+    std::vector<std::string> specs, inputs, zones;
+    std::string outputDir, reportPath, jobPath;
     bool failFast = false, quiet = false;
     run->add_option("-p,--process", specs,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
-                    "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes.")
-        ->required()
+                    "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
+                    "process.")
         ->allow_extra_args(false);
+    run->add_option("--job", jobPath,
+                    "A job file: Process elements as processes save them (see 'leafmend show' and 'leafmend "
+                    "save-job'), run in document order before any -p processes.")
+        ->check(CLI::ExistingFile);
+    const char* zoneHelp =
+        "A zone LEFT,TOP,WIDTH,HEIGHT in pixels for every zone-capable process (Invert); repeatable. "
+        "Zones limit such processes to those rectangles.";
+    run->add_option("--zone", zones, zoneHelp)->allow_extra_args(false);
     run->add_option("inputs", inputs, "Input image files (TIFF, PNG, JPEG; multi-page TIFF allowed).")
         ->required()
         ->check(CLI::ExistingFile);
@@ -123,6 +161,15 @@ int main(int argc, char** argv) {
     show->add_option("name", showName, "Process name or ProgID.")->required();
     show->add_option("-p,--property", showProps, "KEY=VALUE property to set before saving.")->allow_extra_args(false);
 
+    auto* saveJob = app.add_subcommand("save-job", "Write the pipeline given with -p (and --zone) as a job file.");
+    std::vector<std::string> jobSpecs, jobZones;
+    std::string jobOutput;
+    saveJob->add_option("-p,--process", jobSpecs, "A process as for 'run -p'; repeat for more.")
+        ->required()
+        ->allow_extra_args(false);
+    saveJob->add_option("--zone", jobZones, zoneHelp)->allow_extra_args(false);
+    saveJob->add_option("-o,--output", jobOutput, "The job file to write.")->required();
+
     auto* reg = app.add_subcommand("register", "Register the process module in the per-user registry file.");
     auto* unreg = app.add_subcommand("unregister", "Remove the process module's registration.");
 
@@ -132,7 +179,8 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
     try {
-        if (*run) return RunCommand(specs, inputs, outputDir, reportPath, failFast, quiet);
+        if (*run) return RunCommand(jobPath, specs, zones, inputs, outputDir, reportPath, failFast, quiet);
+        if (*saveJob) return SaveJobCommand(jobSpecs, jobZones, jobOutput);
         if (app.got_subcommand("list")) return ListCommand();
         if (*show) return ShowCommand(showName, showProps);
         if (*reg) return RegisterCommand(false);

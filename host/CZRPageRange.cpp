@@ -1,6 +1,8 @@
 // Page range object.
 #include "host/CZRPageRange.h"
 
+#include "host/HostErrors.h"
+
 HRESULT CZRPageRange::IsValidRange(BSTR text, VARIANT_BOOL* valid) {
     if (!valid) return E_POINTER;
     *valid = PageRangeSet::Parse(BstrToUtf8(text)) ? VARIANT_TRUE : VARIANT_FALSE;
@@ -18,7 +20,7 @@ HRESULT CZRPageRange::SetRange(BSTR text) {
         std::string reason;
         const std::string value = BstrToUtf8(text);
         auto parsed = PageRangeSet::Parse(value, &reason);
-        if (!parsed) throw HostError{E_INVALIDARG, "Invalid page range \"" + value + "\": " + reason + "."};
+        if (!parsed) throw HostError{ZR_E_PAGE_RANGE, "Invalid page range \"" + value + "\": " + reason + "."};
         text_ = value;
         set_ = *parsed;
         return S_OK;

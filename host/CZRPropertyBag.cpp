@@ -1,6 +1,8 @@
 // Property bag.
 #include "host/CZRPropertyBag.h"
 
+#include "host/HostErrors.h"
+
 namespace {
 std::u16string Key(BSTR name) { return name ? std::u16string(name, SysStringLen(name)) : std::u16string(); }
 }  // namespace
@@ -22,7 +24,7 @@ HRESULT CZRPropertyBag::GetProperty(BSTR name, VARIANT* value) {
     if (!value) return E_POINTER;
     return Guard([&] {
         Entry* entry = Find(name);
-        if (!entry) throw HostError{DISP_E_UNKNOWNNAME, "Unknown property '" + BstrToUtf8(name) + "'."};
+        if (!entry) throw HostError{ZR_E_UNKNOWN_PROPERTY, "Unknown property '" + BstrToUtf8(name) + "'."};
         VariantInit(value);
         return VariantCopy(value, &entry->value);
     });
@@ -45,7 +47,7 @@ HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
         } else {
             const HRESULT hr = VariantChangeType(&converted, &value, 0, declared);
             if (FAILED(hr)) {
-                throw HostError{hr, "Property '" + BstrToUtf8(name) + "' expects " + VarTypeName(declared) +
+                throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + BstrToUtf8(name) + "' expects " + VarTypeName(declared) +
                                         "; the value '" + VariantToText(value) + "' does not fit."};
             }
         }
@@ -124,15 +126,15 @@ HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
             const std::string name = reader.Attribute("Name");
             const std::string typeName = reader.Attribute("Type");
             const std::string text = reader.Attribute("Value");
-            if (name.empty()) throw HostError{E_INVALIDARG, "A property without a name."};
+            if (name.empty()) throw HostError{ZR_E_PROPERTY_VALUE, "A property without a name."};
             const VARTYPE type = VarTypeFromName(typeName);
             if (type == 0xFFFF)
-                throw HostError{DISP_E_TYPEMISMATCH, "Property '" + name + "' has unknown type '" + typeName + "'."};
+                throw HostError{ZR_E_PROPERTY_TYPE, "Property '" + name + "' has unknown type '" + typeName + "'."};
             CComVariant source(text);
             CComVariant value;
             const HRESULT hr = VariantChangeType(&value, &source, 0, type);
             if (FAILED(hr))
-                throw HostError{hr, "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
+                throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
             loaded.push_back(Entry{Utf8ToUtf16(name), value});
         });
         for (Entry& entry : loaded) {

@@ -1,6 +1,8 @@
 // Zone units and persistence.
 #include "host/CZRZone.h"
 
+#include "host/HostErrors.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -127,12 +129,12 @@ HRESULT CZRZone::LoadProperties(IZRXMLMarkup* markup) {
             char* end = nullptr;
             const long value = std::strtol(text.c_str(), &end, 10);
             if (*end != '\0' || value < -1000000000L || value > 1000000000L)
-                throw HostError{E_INVALIDARG, std::string("Zone attribute ") + key + " = \"" + text +
+                throw HostError{ZR_E_ZONE, std::string("Zone attribute ") + key + " = \"" + text +
                                                   "\" is not a whole number."};
             return static_cast<LONG>(value);
         };
         const LONG units = number("Units", ZONE_UNITS_PIXELS);
-        if (!KnownUnits(units)) throw HostError{E_INVALIDARG, "Zone units must be 1, 2 or 4."};
+        if (!KnownUnits(units)) throw HostError{ZR_E_ZONE, "Zone units must be 1, 2 or 4."};
         name_ = reader.Attribute("Name");
         SetRect(units, number("Left", 0), number("Top", 0), number("Width", 0), number("Height", 0));
         reader.ForEachChild([](const MarkupElement&) {});

@@ -1,6 +1,8 @@
 // Zone manager.
 #include "host/CZRZoneManager.h"
 
+#include "platform/com/ErrorInfo.h"
+
 HRESULT CZRZoneManager::AddZone(IZRZone* zone) {
     if (!zone) return E_POINTER;
     zones_.emplace_back(zone);
@@ -65,7 +67,7 @@ HRESULT CZRZoneManager::LoadProperties(IZRXMLMarkup* markup) {
             CComPtr<CZRZone> zone = Create<CZRZone>();
             if (!zone) throw std::bad_alloc();
             const HRESULT hr = zone->LoadProperties(markup);
-            if (FAILED(hr)) throw HostError{hr, "Invalid zone in the zone list."};
+            if (FAILED(hr)) throw HostError{hr, PeekErrorDescription()};
             loaded.emplace_back(static_cast<IZRZone*>(zone.get()));
         });
         zones_ = std::move(loaded);
