@@ -240,15 +240,6 @@ TEST(BoolImageView, TurnedViewReadsStoredPixelBFlippedA) {
     EXPECT_EQ(im.width(), 13);
 }
 
-TEST(BoolImageView, MatchesThePixelImagesTurnedView) {
-    PatternPage page(13, 6);
-    BoolImage im(&page.image);
-    im.setRotatedView(true);
-    page.image.setRotatedView(true);
-    for (int b = 0; b < 13; ++b)
-        for (int a = 0; a < 6; ++a) ASSERT_EQ(im.get(a, b), page.image.isWhite(a, b));
-}
-
 struct TurnCase {
     int turns;
     // Old stored pixel of new (x, y), with the old size w x h.
@@ -263,7 +254,6 @@ TEST_P(BoolImageRotate, MovesEveryPixel) {
     PatternPage page(kW, kH);
     BoolImage original(&page.image);
     BoolImage im(&page.image);
-    im.rotatedView();
     im.rotate(GetParam().turns);
     const bool quarter = GetParam().turns % 2 == 1;
     ASSERT_EQ(im.storedWidth(), quarter ? kH : kW);
@@ -295,16 +285,6 @@ INSTANTIATE_TEST_SUITE_P(Turns, BoolImageRotate,
                                            TurnCase{3, [](int x, int y, int w, int) {
                                                         return std::pair{w - 1 - y, x};
                                                     }}));
-
-TEST(BoolImageRotate, QuarterTurnEqualsTheTurnedView) {
-    PatternPage page(11, 4);
-    BoolImage turned(&page.image);
-    turned.rotate(1);
-    BoolImage viewed(&page.image);
-    viewed.setRotatedView(true);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 4; ++x) ASSERT_EQ(turned.get(x, y), viewed.get(x, y));
-}
 
 struct RestoreCase {
     std::vector<int> turns;

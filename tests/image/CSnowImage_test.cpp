@@ -132,16 +132,6 @@ TEST(CSnowImage, AttachingTheSameHandleAgainKeepsIt) {
     holder.detach();
 }
 
-TEST(CSnowImage, FlagSlotClearsTheFlag) {
-    struct Flagged : CSnowImage {
-        void raise() { flag_ = 1; }
-    } holder;
-    holder.raise();
-    EXPECT_EQ(holder.flag(), 1);
-    holder.clearFlag();
-    EXPECT_EQ(holder.flag(), 0);
-}
-
 TEST(CSnowImage, UnknownHandleIsRefused) {
     for (const bool raw : {true, false}) {
         CSnowImage holder;

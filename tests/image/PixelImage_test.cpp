@@ -98,13 +98,6 @@ TEST(PixelImageWrap, TakesLayoutFromHeader) {
     EXPECT_EQ(im.row(4), dib.pageRow(4));
 }
 
-TEST(PixelImageWrap, DefaultThresholdByDepth) {
-    DibBuffer grey(8, 1, 8);
-    EXPECT_EQ(PixelImage(grey.header()).whiteThreshold(), 128);
-    DibBuffer colour(8, 1, 24);
-    EXPECT_EQ(PixelImage(colour.header()).whiteThreshold(), 384);
-}
-
 TEST(PixelImageWrap, RowsStartAfterTheColourTableTheHeaderDeclares) {
     DibBuffer dib(16, 3, 8, /*clrUsed=*/16);
     dib.set(3, 1, {77, 77, 77});
