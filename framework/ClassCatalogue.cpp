@@ -3,6 +3,7 @@
 
 #include "framework/ProcessExImpl.h"
 #include "platform/com/ComObject.h"
+#include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "resources/Identifiers.h"
 
@@ -15,7 +16,7 @@ IClassFactory* MakeFactory() {
 }
 
 constexpr ClassEntry kClasses[] = {
-    {"Invert", &CLSID_ZRInvert, 105, 0, true, 702, nullptr},
+    {"Invert", &CLSID_ZRInvert, 105, 0, true, 702, &MakeFactory<CZRInvert>},
     {"Deskew", &CLSID_ZRDeskew, 103, 102, true, 702, nullptr},
     {"Crop", &CLSID_ZRCrop, 106, 203, true, 702, nullptr},
     {"PageRemoval", &CLSID_ZRPageRemoval, 107, 0, false, 798, nullptr},
