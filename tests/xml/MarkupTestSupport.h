@@ -92,25 +92,21 @@ private:
     CComPtr<IZRXMLMarkup> p_;
 };
 
-// A file in a fresh temporary folder, removed with the object.
+// A file in a temporary folder of its own, removed with the object.
 class TempFile {
 public:
-    explicit TempFile(const std::string& name) {
-        dir_ =
-            std::filesystem::temp_directory_path() / ("xml_tests_" + std::to_string(::getpid()) + "_" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    explicit TempFile(const std::string& name)
+        : dir_(std::filesystem::temp_directory_path() / ("xml_tests_" + std::to_string(::getpid()) + "_" + name)),
+          path_(dir_ / name) {
         std::filesystem::create_directories(dir_);
-        path_ = dir_ / name;
     }
     ~TempFile() { std::filesystem::remove_all(dir_); }
-    std::string path() const { return path_.string(); }
-    CComBSTR bstr() const { return CComBSTR(path()); }
+    CComBSTR bstr() const { return CComBSTR(path_.string()); }
     void Write(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
     bool Exists() const { return std::filesystem::exists(path_); }
     std::string Read() const {
-        std::ifstream in(path_, std::ios::binary);
         std::ostringstream text;
-        text << in.rdbuf();
+        text << std::ifstream(path_, std::ios::binary).rdbuf();
         return text.str();
     }
 
