@@ -9,8 +9,16 @@ void CInvertImage::invertRect(int x, int y, int w, int h) {
     if (!hasImage() || !header()) return;
     const int pageWidth = width();
     const int pageHeight = height();
-    x = std::max(x, 0);
-    y = std::max(y, 0);
+    // A zone starting left of or above the page keeps its right and bottom
+    // edges: only the part on the page is inverted.
+    if (x < 0) {
+        w = static_cast<int>(std::max<long long>(static_cast<long long>(w) + x, 0));
+        x = 0;
+    }
+    if (y < 0) {
+        h = static_cast<int>(std::max<long long>(static_cast<long long>(h) + y, 0));
+        y = 0;
+    }
     if (w <= 0 || h <= 0 || y >= pageHeight || x >= pageWidth) return;
     if (static_cast<long long>(x) + w >= pageWidth) w = pageWidth - x - 1;
     if (static_cast<long long>(y) + h >= pageHeight) h = pageHeight - y - 1;

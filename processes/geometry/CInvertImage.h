@@ -7,7 +7,8 @@
 class CInvertImage : public CSnowImage {
 public:
     // Complements every pixel of [x, x + w) x [y, y + h) (top-left origin),
-    // clipped to the page; a rectangle reaching the right or bottom edge
+    // clipped to the page (a negative origin cuts the rectangle, it does not
+    // move it); a rectangle reaching the right or bottom edge
     // leaves the page's last column or row as it was.
     void invertRect(int x, int y, int w, int h);
 };
