@@ -9,7 +9,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -55,34 +58,82 @@ long CountPages(const std::vector<std::string>& inputs) {
 
 }  // namespace
 
-BatchRunner::BatchRunner(std::vector<PipelineStep> steps, BatchOptions options)
-    : steps_(std::move(steps)), options_(std::move(options)) {}
+struct BatchRunner::FileOutcome {
+    long pages = 0;
+    long failedPages = 0;
+    long removedPages = 0;
+    bool fileFailed = false;
+    bool ok = true;
+    std::string written;
+    nlohmann::json report = nlohmann::json::array();
+};
+
+BatchRunner::BatchRunner(PipelineFactory makePipeline, BatchOptions options)
+    : makePipeline_(std::move(makePipeline)), options_(std::move(options)) {}
+
+void BatchRunner::Say(const std::string& line, ProgressBar& bar) {
+    std::lock_guard guard(lock_);
+    bar.Finish();
+    std::cerr << line << "\n";
+}
 
 BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
-    BatchResult result;
     std::error_code ec;
     fs::create_directories(options_.outputDir, ec);
     if (ec) throw CliError("cannot create the output folder " + options_.outputDir + ": " + ec.message());
     ProgressBar bar(CountPages(inputs), options_.progress);
-    long done = 0;
-    for (const std::string& input : inputs) {
-        const bool ok = RunFile(input, result, done, bar);
-        if (!ok && options_.failFast) break;
+    std::vector<FileOutcome> outcomes(inputs.size());
+    const int jobs = std::max(1, std::min<int>(options_.jobs, static_cast<int>(inputs.size())));
+    // Every worker's pipeline is built before any page is touched, so a bad
+    // pipeline fails the run up front.
+    std::vector<std::vector<PipelineStep>> pipelines;
+    for (int i = 0; i < jobs; ++i) pipelines.push_back(makePipeline_());
+    std::atomic<std::size_t> next{0};
+    auto work = [&](const std::vector<PipelineStep>& steps) {
+        for (;;) {
+            {
+                std::lock_guard guard(lock_);
+                if (stop_) return;
+            }
+            const std::size_t index = next++;
+            if (index >= inputs.size()) return;
+            RunFile(steps, inputs[index], outcomes[index], bar);
+            if (!outcomes[index].ok && options_.failFast) {
+                std::lock_guard guard(lock_);
+                stop_ = true;
+            }
+        }
+    };
+    if (jobs == 1) {
+        work(pipelines[0]);
+    } else {
+        std::vector<std::thread> workers;
+        for (int i = 0; i < jobs; ++i) workers.emplace_back(work, std::cref(pipelines[static_cast<std::size_t>(i)]));
+        for (std::thread& worker : workers) worker.join();
     }
     bar.Finish();
+    BatchResult result;
+    for (FileOutcome& outcome : outcomes) {
+        result.pages += outcome.pages;
+        result.failedPages += outcome.failedPages;
+        result.removedPages += outcome.removedPages;
+        if (outcome.fileFailed) result.failedFiles++;
+        if (!outcome.written.empty()) result.written.push_back(outcome.written);
+        for (auto& entry : outcome.report) result.report.push_back(std::move(entry));
+    }
     return result;
 }
 
-bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& done, ProgressBar& bar) {
+void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::string& input, FileOutcome& outcome,
+                          ProgressBar& bar) {
     auto fileError = [&](const std::string& cause) {
-        bar.Finish();
-        std::cerr << "leafmend: " << input << ": " << cause << "\n";
-        result.failedFiles++;
-        result.report.push_back({{"file", input}, {"error", cause}});
-        return false;
+        Say("leafmend: " + input + ": " + cause, bar);
+        outcome.fileFailed = true;
+        outcome.ok = false;
+        outcome.report.push_back({{"file", input}, {"error", cause}});
     };
-    const ImageFileFormat format = imagefile::Sniff(input);
     if (!fs::exists(input)) return fileError("no such file");
+    const ImageFileFormat format = imagefile::Sniff(input);
     if (format == ImageFileFormat::Unknown) return fileError("not a TIFF, PNG or JPEG image");
     const int pageCount = imagefile::CountPages(input);
     if (pageCount <= 0) return fileError("cannot read the image (damaged or truncated file)");
@@ -92,11 +143,11 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
     for (int i = 0; i < pageCount; ++i) {
         std::string cause;
         const int handle = imagefile::LoadPage(input, i, &cause);
-        if (handle < 0) return fileError("page " + std::to_string(i + 1) + ": " + (cause.empty() ? "unreadable" : cause));
+        if (handle < 0)
+            return fileError("page " + std::to_string(i + 1) + ": " + (cause.empty() ? "unreadable" : cause));
         document->AppendPage(handle);
     }
 
-    bool fileOk = true;
     for (const auto& page : document->Pages()) {
         LONG number = 0;
         page->GetPageNumber(&number);
@@ -107,7 +158,7 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
                                                  ImageWrapper::get_raw_dib(page->Image()->Handle()))
                                            : -1;
         bool pageOk = true;
-        for (const PipelineStep& step : steps_) {
+        for (const PipelineStep& step : steps) {
             if (!Selected(step.process, number)) continue;
             VARIANT_BOOL handled = VARIANT_FALSE;
             const HRESULT hr = step.process->Process(page, &handled);
@@ -115,12 +166,13 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
                 const std::string text = ProcessFactory::LastErrorText(hr);
                 char code[16];
                 std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-                bar.Finish();
-                std::cerr << "leafmend: " << input << ": page " << number << ": " << step.name << ": " << text << " ("
-                          << code << ")\n";
+                Say("leafmend: " + input + ": page " + std::to_string(number) + ": " + step.name + ": " + text + " (" +
+                        code + ")",
+                    bar);
                 entry["error"] = {{"process", step.name}, {"message", text}, {"hresult", code}};
-                if (original >= 0) page->Image()->SetHandle(ImageWrapper::create_handle_from_dib(
-                                       ImageWrapper::get_raw_dib(original)));
+                if (original >= 0)
+                    page->Image()->SetHandle(
+                        ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(original)));
                 pageOk = false;
                 break;
             }
@@ -132,14 +184,17 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
         entry["messages"] = Messages(page);
         entry["milliseconds"] =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        result.report.push_back(entry);
-        result.pages++;
+        outcome.report.push_back(entry);
+        outcome.pages++;
         if (!pageOk) {
-            result.failedPages++;
-            fileOk = false;
+            outcome.failedPages++;
+            outcome.ok = false;
         }
-        if (document->Removed(number)) result.removedPages++;
-        bar.Update(++done, fs::path(input).filename().string() + " p" + std::to_string(number));
+        if (document->Removed(number)) outcome.removedPages++;
+        {
+            std::lock_guard guard(lock_);
+            bar.Update(++done_, fs::path(input).filename().string() + " p" + std::to_string(number));
+        }
         if (!pageOk && options_.failFast) break;
     }
 
@@ -150,7 +205,7 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
         if (!document->Removed(number) && page->Image() && page->Image()->Handle() >= 0)
             handles.push_back(page->Image()->Handle());
     }
-    if (handles.empty()) return fileOk;  // every page was removed: nothing to write
+    if (handles.empty()) return;  // every page was removed: nothing to write
     const fs::path target = fs::path(options_.outputDir) / fs::path(input).filename();
     const fs::path temp = fs::path(options_.outputDir) /
                           ("." + fs::path(input).filename().string() + ".part" + std::to_string(::getpid()));
@@ -166,6 +221,5 @@ bool BatchRunner::RunFile(const std::string& input, BatchResult& result, long& d
         fs::remove(temp, ec);
         return fileError("cannot write " + target.string() + ": " + ec.message());
     }
-    result.written.push_back(target.string());
-    return fileOk;
+    outcome.written = target.string();
 }

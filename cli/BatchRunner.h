@@ -2,6 +2,8 @@
 // writes each result file beside no other: under a temporary name in the
 // output folder, then renamed. A failing page keeps its input pixels, is
 // reported with file, page, process and message, and the batch goes on.
+// With several jobs, files are shared out to worker threads, each with its
+// own set of process objects (an object handles one page at a time).
 // Cost: the processes' own plus one decode and one encode per page.
 #pragma once
 
@@ -10,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +26,10 @@ struct BatchOptions {
     std::string outputDir;
     bool failFast = false;
     bool progress = false;
+    int jobs = 1;
 };
+
+using PipelineFactory = std::function<std::vector<PipelineStep>()>;
 
 struct BatchResult {
     long pages = 0;
@@ -35,11 +42,18 @@ struct BatchResult {
 
 class BatchRunner {
 public:
-    BatchRunner(std::vector<PipelineStep> steps, BatchOptions options);
+    // `makePipeline` builds one pipeline per worker.
+    BatchRunner(PipelineFactory makePipeline, BatchOptions options);
     BatchResult Run(const std::vector<std::string>& inputs);
 
 private:
-    bool RunFile(const std::string& input, BatchResult& result, long& done, class ProgressBar& bar);
-    std::vector<PipelineStep> steps_;
+    struct FileOutcome;
+    void RunFile(const std::vector<PipelineStep>& steps, const std::string& input, FileOutcome& outcome,
+                 class ProgressBar& bar);
+    void Say(const std::string& line, class ProgressBar& bar);
+    PipelineFactory makePipeline_;
     BatchOptions options_;
+    std::mutex lock_;  // guards the terminal, the progress count and the stop flag
+    long done_ = 0;
+    bool stop_ = false;
 };

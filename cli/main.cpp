@@ -47,17 +47,16 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
 
 int RunCommand(const std::string& jobPath, const std::vector<std::string>& specs, const std::vector<std::string>& zones,
                const std::vector<std::string>& inputs, const std::string& outputDir, const std::string& reportPath,
-               bool failFast, bool quiet) {
+               bool failFast, bool quiet, int jobs) {
     ProcessFactory factory;
-    std::vector<PipelineStep> steps = BuildPipeline(factory, jobPath, specs, zones);
     for (const std::string& input : inputs) {
         std::error_code ec;
         const auto target = std::filesystem::path(outputDir) / std::filesystem::path(input).filename();
         if (std::filesystem::exists(target) && std::filesystem::equivalent(target, input, ec))
             throw CliError(input + ": the output would overwrite the input; choose another output folder");
     }
-    BatchOptions options{outputDir, failFast, !quiet && ::isatty(STDERR_FILENO)};
-    BatchRunner runner(std::move(steps), options);
+    BatchOptions options{outputDir, failFast, !quiet && ::isatty(STDERR_FILENO), jobs};
+    BatchRunner runner([&] { return BuildPipeline(factory, jobPath, specs, zones); }, options);
     BatchResult result = runner.Run(inputs);
     if (!reportPath.empty()) {
         std::ofstream out(reportPath);
@@ -131,6 +130,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> specs, inputs, zones;
     std::string outputDir, reportPath, jobPath;
     bool failFast = false, quiet = false;
+    int jobs = 1;
     run->add_option("-p,--process", specs,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
                     "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
     run->add_option("--report", reportPath, "Write a JSON report of every page (result, messages, errors, time).");
     run->add_flag("--fail-fast", failFast, "Stop at the first failing page instead of going on with the next.");
     run->add_flag("-q,--quiet", quiet, "No progress bar and no summary.");
+    run->add_option("-j,--jobs", jobs, "Files processed in parallel, each worker with its own processes (default 1).")
+        ->check(CLI::Range(1, 256));
 
     app.add_subcommand("list", "List the available processes with their properties and defaults.");
 
@@ -179,7 +181,7 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
     try {
-        if (*run) return RunCommand(jobPath, specs, zones, inputs, outputDir, reportPath, failFast, quiet);
+        if (*run) return RunCommand(jobPath, specs, zones, inputs, outputDir, reportPath, failFast, quiet, jobs);
         if (*saveJob) return SaveJobCommand(jobSpecs, jobZones, jobOutput);
         if (app.got_subcommand("list")) return ListCommand();
         if (*show) return ShowCommand(showName, showProps);

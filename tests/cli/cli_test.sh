@@ -67,6 +67,13 @@ cp "$samples/grey_border_rule.png" "$work/in.png"
 "$leafmend" run -q -p Rotate "$work/in.png" -o "$work" 2> /dev/null
 check "refuses to overwrite the input" test $? -ne 0
 
+# Parallel workers write exactly what one worker writes.
+"$leafmend" run -q -p Invert -p Rotate "$samples"/*.png "$samples"/*.tif -o "$work/serial"
+"$leafmend" run -q -j 3 -p Invert -p Rotate "$samples"/*.png "$samples"/*.tif -o "$work/parallel"
+for f in "$work"/serial/*; do
+    check "parallel run matches serial for $(basename "$f")" cmp -s "$f" "$work/parallel/$(basename "$f")"
+done
+
 # list and show.
 check "list names Rotate" bash -c "'$leafmend' list | grep -q 'RotationAngle  VT_I2  default 90'"
 check "show writes the process XML" bash -c "'$leafmend' show Rotate -p RotationAngle=180 | grep -q 'Value=\"180\"'"
