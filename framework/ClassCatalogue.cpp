@@ -3,6 +3,7 @@
 
 #include "framework/ProcessExImpl.h"
 #include "platform/com/ComObject.h"
+#include "processes/cleanup/CZRDespeckle.h"
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "resources/Identifiers.h"
@@ -23,7 +24,7 @@ constexpr ClassEntry kClasses[] = {
     {"BorderPadding", &CLSID_ZRBorderPadding, 108, 202, true, 702, nullptr},
     {"Resize", &CLSID_ZRResize, 206, 204, true, 702, nullptr},
     {"Smooth", &CLSID_ZRSmooth, 207, 205, true, 702, nullptr},
-    {"Despeckle", &CLSID_ZRDespeckle, 109, 0, false, 798, nullptr},
+    {"Despeckle", &CLSID_ZRDespeckle, 109, 0, false, 798, &MakeFactory<CZRDespeckle>},
     {"LineRemoval", &CLSID_ZRLineRemoval, 110, 0, false, 798, nullptr},
     {"DynamicThresholding", &CLSID_ZRDynamicThresholding, 111, 0, false, 798, nullptr},
     {"ColorSmoothing", &CLSID_ZRColorSmoothing, 112, 0, false, 798, nullptr},

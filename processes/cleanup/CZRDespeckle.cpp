@@ -1,0 +1,56 @@
+// Despeckle: reads the properties, checks the depth, wraps the page's bitmap
+// and hands it to the engine for its depth; progress 5 to 25 for the set-up,
+// the engine's own reports mapped onto 25 to 100.
+#include "processes/cleanup/CZRDespeckle.h"
+
+#include "framework/CZRException.h"
+#include "framework/QNCException.h"
+#include "image/PixelImage.h"
+#include "processes/cleanup/QNCcolorDespeckle.h"
+#include "resources/MessageIds.h"
+
+namespace {
+constexpr PropertyDecl kDespeckleProperties[] = {
+    {"SIZE", VT_I4, 0, nullptr,
+     "speck size in pixels: 1-bit, the longest side of a black group that is removed (0 counts as 1, at most "
+     "500); grey and colour, the side of the square painted over"},
+    {"CHARPRESERVE", VT_I2, 0, nullptr,
+     "1-bit only: nonzero spares small groups within 6 pixels of a larger one (dots and accents)"},
+};
+}  // namespace
+
+std::span<const PropertyDecl> CZRDespeckle::Properties() { return kDespeckleProperties; }
+
+HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
+    return RunProcess(page, result, [&](IZRImage*, int handle) {
+        // The 32-bit and 16-bit members, read as stored.
+        const LONG size = ReadProperty("SIZE").lVal;
+        const SHORT preserve = ReadProperty("CHARPRESERVE").iVal;
+        reportProgress(5);
+        reportProgress(10);
+        reportProgress(15);
+        BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
+        // An image without a bitmap has no depth to check.
+        if (!dib) throw QNCException("Invalid image", IDS_UNKNOWN_INTERNAL_ERROR);
+        const int bits = dib->biBitCount;
+        if (bits != 1 && bits != 8 && bits != 24) throw CZRException(static_cast<UINT>(IDS_ONLY_BW));
+        reportProgress(20);
+        PixelImage pixels(dib);
+        reportProgress(25);
+        pushRange(25, 100);
+        if (bits != 1) {
+            // A negative size paints nothing, as 0 does.
+            const int side = size > 0 ? static_cast<int>(std::min<LONG>(size, 65535)) : 0;
+            QNCcolorDespeckle engine(pixels, side + 2, side);
+            engine.run();
+            engine.writeBack();
+        } else {
+            remover_.setPreserve(preserve != 0);
+            remover_.setSizeLimit(SpeckleRemover::SizeLimitFor(size));
+            remover_.setProgressOwner(this);
+            remover_.run(&pixels);
+        }
+        popRange();
+        return S_OK;
+    });
+}

@@ -1,0 +1,26 @@
+// Despeckle: removes speckle noise from a page, in place. Black-and-white
+// pages lose every group of black pixels whose bounding box is no larger than
+// "SIZE" pixels, optionally sparing the dots and accents of characters
+// ("CHARPRESERVE"); a 300-dpi A4 page costs a few milliseconds. Grey and
+// colour pages have small dark specks on an even background painted over with
+// the background's tone ("SIZE" is then the speck's side); that costs a pass
+// of a sliding window over every pixel. Other depths are refused. Not
+// zone-capable.
+#pragma once
+
+#include "framework/ProcessClass.h"
+#include "processes/cleanup/SpeckleRemover.h"
+#include "resources/Identifiers.h"
+
+class CZRDespeckle : public ProcessClass<CZRDespeckle, CLSID_ZRDespeckle, ProcessExImpl<CLSID_ZRDespeckle>> {
+public:
+    static constexpr const char* kClassName = "CZRDespeckle";
+    static constexpr long kProcessType = PROCESS_TYPE_DEFAULT;
+    static std::span<const PropertyDecl> Properties();
+
+    HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
+
+private:
+    // Kept from page to page with its tables.
+    SpeckleRemover remover_;
+};
