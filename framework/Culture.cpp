@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -18,6 +19,9 @@ struct CultureState {
     std::atomic<HINSTANCE> current{nullptr};
     bool rightToLeft = false;
     HINSTANCE own = nullptr;
+    // Every module ever loaded; a replaced module stays loaded because another
+    // thread may be reading a message from it right now.
+    std::vector<HINSTANCE> retired;
 };
 
 CultureState& State() {
@@ -55,6 +59,7 @@ HINSTANCE LoadAsCurrent(const std::u16string& path, const std::u16string& cultur
     if (!module) return nullptr;
     CultureState& state = State();
     std::lock_guard lock(state.mutex);
+    state.retired.push_back(module);
     state.loaded = module;
     state.culture = culture;
     state.rightToLeft = StartsWithNoCase(culture, u"ar");
