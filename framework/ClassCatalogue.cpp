@@ -6,6 +6,7 @@
 #include "processes/cleanup/CZRDespeckle.h"
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
+#include "processes/lines/CZRDeskew.h"
 #include "resources/Identifiers.h"
 
 #include <new>
@@ -18,7 +19,7 @@ IClassFactory* MakeFactory() {
 
 constexpr ClassEntry kClasses[] = {
     {"Invert", &CLSID_ZRInvert, 105, 0, true, 702, &MakeFactory<CZRInvert>},
-    {"Deskew", &CLSID_ZRDeskew, 103, 102, true, 702, nullptr},
+    {"Deskew", &CLSID_ZRDeskew, 103, 102, true, 702, &MakeFactory<CZRDeskew>},
     {"Crop", &CLSID_ZRCrop, 106, 203, true, 702, nullptr},
     {"PageRemoval", &CLSID_ZRPageRemoval, 107, 0, false, 798, nullptr},
     {"BorderPadding", &CLSID_ZRBorderPadding, 108, 202, true, 702, nullptr},
