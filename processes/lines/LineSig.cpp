@@ -390,6 +390,10 @@ void LineSig::scanWith(const Pixels& pixels, int viewWidth, int viewHeight) {
                 p += traceStep;
             }
 
+            // The initial reach of a probe near either end of the column
+            // range may pass it: a trace never extends past the range.
+            leftX = std::max(leftX, xStart);
+            rightX = std::min(rightX, xEnd);
             if (rightX - leftX > minTraceLength) {
                 auto record = std::make_unique<LineRecord>();
                 if (!rotated) {
