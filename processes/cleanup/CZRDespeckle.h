@@ -3,9 +3,9 @@
 // "SIZE" pixels, optionally sparing the dots and accents of characters
 // ("CHARPRESERVE"); a 300-dpi A4 page costs a few milliseconds. Grey and
 // colour pages have small dark specks on an even background painted over with
-// the background's tone ("SIZE" is then the speck's side); that costs a pass
-// of a sliding window over every pixel. Other depths are refused. Not
-// zone-capable.
+// the background's tone ("SIZE" is then the speck's side); a sliding window
+// over every pixel, 0.2 to 0.4 s for an A4 page at 300 dpi. Other depths are
+// refused. Not zone-capable.
 #pragma once
 
 #include "framework/ProcessClass.h"

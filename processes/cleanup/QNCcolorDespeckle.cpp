@@ -5,6 +5,7 @@
 #include "image/PixelImage.h"
 #include "resources/MessageIds.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -58,15 +59,16 @@ QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(i
     }
 }
 
-void QNCcolorDespeckle::addToRing(std::uint8_t level) {
+inline void QNCcolorDespeckle::addToRing(std::uint8_t level) {
     ++histogram_[level];
     ++coarse_[level >> 5];
+    if (level < minimum_) minimum_ = level;
     sum_ += level;
     sumOfSquares_ += static_cast<std::uint64_t>(level) * level;
 }
 
-void QNCcolorDespeckle::removeFromRing(std::uint8_t level) {
-    --histogram_[level];
+inline void QNCcolorDespeckle::removeFromRing(std::uint8_t level) {
+    if (--histogram_[level] == 0 && level == minimum_) minimumStale_ = true;
     --coarse_[level >> 5];
     sum_ -= level;
     sumOfSquares_ -= static_cast<std::uint64_t>(level) * level;
@@ -95,6 +97,8 @@ void QNCcolorDespeckle::startRow(int y) {
     coarse_.fill(0);
     sum_ = 0;
     sumOfSquares_ = 0;
+    minimum_ = 256;
+    minimumStale_ = false;
     forEachRingPixel(0, y, [&](int c, int r) {
         addToRing(grey(c, r));
         return false;
@@ -103,25 +107,35 @@ void QNCcolorDespeckle::startRow(int y) {
 
 // From the window at x to the one at x + 1: on every row the left column
 // leaves and the new right column enters; on the centre rows the old centre's
-// left column joins the ring and the new centre's right column leaves it.
+// left column joins the ring and the new centre's right column leaves it. On
+// even paper most pairs carry the same level, and such a pair changes nothing.
 void QNCcolorDespeckle::stepRight(int x, int y) {
-    for (int r = y; r < y + m_; ++r) {
-        removeFromRing(grey(x, r));
-        addToRing(grey(x + m_, r));
-    }
-    for (int r = y + t_; r < y + t_ + n_; ++r) {
-        addToRing(grey(x + t_, r));
-        removeFromRing(grey(x + t_ + n_, r));
-    }
+    const auto exchange = [this](std::uint8_t leaving, std::uint8_t entering) {
+        if (leaving == entering) return;
+        removeFromRing(leaving);
+        addToRing(entering);
+    };
+    for (int r = y; r < y + m_; ++r) exchange(grey(x, r), grey(x + m_, r));
+    for (int r = y + t_; r < y + t_ + n_; ++r) exchange(grey(x + t_ + n_, r), grey(x + t_, r));
 }
 
-// The lowest non-empty coarse counter, then the lowest level inside it.
-int QNCcolorDespeckle::ringMinimum() const {
-    for (int band = 0; band < 8; ++band) {
+// The lowest level present in the ring. Entering levels only ever lower it,
+// so it is kept up to date as they enter; when the last pixel of the lowest
+// level leaves, the search resumes from there: the lowest non-empty coarse
+// counter from that band on, then the lowest level inside it.
+int QNCcolorDespeckle::ringMinimum() {
+    if (!minimumStale_) return minimum_;
+    minimumStale_ = false;
+    for (int band = minimum_ >> 5; band < 8; ++band) {
         if (coarse_[static_cast<std::size_t>(band)] == 0) continue;
-        for (int level = band * 32; level < band * 32 + 32; ++level)
-            if (histogram_[static_cast<std::size_t>(level)] != 0) return level;
+        for (int level = std::max(band * 32, minimum_); level < band * 32 + 32; ++level) {
+            if (histogram_[static_cast<std::size_t>(level)] != 0) {
+                minimum_ = level;
+                return minimum_;
+            }
+        }
     }
+    minimum_ = 256;  // an empty ring (none is ever asked for)
     return 255;
 }
 
@@ -180,8 +194,9 @@ void QNCcolorDespeckle::run() {
             const int c = grey(x + h_, y + h_);
             const int low = ringMinimum();
             if (!(c + kDarkMargin < low || std::abs(c - low) < kSameMargin)) continue;
-            const std::uint64_t variance = (k * sumOfSquares_ - sum_ * sum_) / (k * k);
-            if (variance >= kEvenRing || x < nextAllowed) continue;
+            // variance = (K x sum of squares - sum^2) / K^2, in whole numbers:
+            // below 100 exactly when the numerator is below 100 K^2.
+            if (x < nextAllowed || k * sumOfSquares_ - sum_ * sum_ >= kEvenRing * k * k) continue;
             paint(x, y, static_cast<std::uint8_t>((k / 2 + sum_) / k));
             nextAllowed = x + step_;
         }

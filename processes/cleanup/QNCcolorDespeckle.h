@@ -4,12 +4,14 @@
 // centre pixel is much darker than the ring's darkest pixel, or about as
 // dark, the centre square is painted with the ring's tone: its mean grey
 // level on grey pages, the colour of the ring pixel closest to that mean on
-// colour pages. Every decision reads the unchanged page. The ring's histogram,
-// sum and sum of squares follow the window column by column (O(M) per step),
-// and the ring minimum comes from eight coarse counters, so a row of windows
-// costs O(W x M) and the page O(W x H x M / step). Memory: one grey plane and
-// the output planes (24-bit: also the source planes), W x H bytes each. One
-// engine serves one page.
+// colour pages. Every decision reads the unchanged page. The ring's histogram
+// (with eight coarse counters), sum and sum of squares follow the window
+// column by column, O(M) per step, and its minimum is kept as levels enter
+// and searched upwards only when the lowest level empties. Cost: about
+// W x H / step windows, each with its O(M) update and, on even paper, an N x N
+// paint; 0.2 to 0.4 s for an A4 page at 300 dpi. Memory: a grey plane and the
+// output planes (24-bit: also the source planes), W x H bytes each. One engine
+// serves one page.
 #pragma once
 
 #include <array>
@@ -48,7 +50,7 @@ private:
     void removeFromRing(std::uint8_t level);
     void startRow(int y);
     void stepRight(int x, int y);
-    int ringMinimum() const;
+    int ringMinimum();
     void paint(int x, int y, std::uint8_t mean);
     // Calls visit(x, y) for every ring pixel of the window at (x, y) in ring
     // order: top rows, left columns, bottom rows, right columns.
@@ -71,6 +73,8 @@ private:
     // 66 000 pixels would wrap.
     std::uint64_t sum_ = 0;
     std::uint64_t sumOfSquares_ = 0;
+    int minimum_ = 256;                                      // lowest level in the ring (256: none yet)
+    bool minimumStale_ = false;                              // the lowest level has emptied; search upwards
     std::vector<std::uint8_t> grey_;                         // the page as grey levels, never changed
     std::vector<std::uint8_t> outRed_;                       // 8-bit: the output grey plane
     std::vector<std::uint8_t> outGreen_, outBlue_;           // 24-bit only

@@ -20,6 +20,7 @@ public:
     PixelImage& image() { return image_; }
     int width() const { return image_.width(); }
     int height() const { return image_.height(); }
+    int bits() const { return image_.bitCount(); }
 
     void black(int x, int y) { image_.setPixel(x, y, 0); }
     void blackRect(int x, int y, int w, int h) {

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
 namespace {
 
 using despeckle_test::TestPage;
@@ -129,5 +133,101 @@ TEST(ColourDespeckleTest, PaintsTheBackgroundColourNotItsGrey) {
     Despeckle(page, 2);
     for (std::uint32_t c : page.pixels()) ASSERT_EQ(c, Rgb(230, 190, 120));
 }
+
+// Every window computed from scratch, straight from the description of the
+// method: the incremental ring statistics must give the same pixels.
+std::vector<std::uint32_t> DirectDespeckle(const TestPage& page, int n) {
+    const int m = n + 2;
+    const int w = page.width();
+    const int h = page.height();
+    const bool colour = page.bits() == 24;
+    std::vector<std::uint32_t> source = page.pixels();
+    std::vector<int> grey(source.size());
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        const std::uint32_t c = source[i];
+        grey[i] =
+            colour ? QNCcolorDespeckle::GreyOf(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF) : static_cast<int>(c & 0xFF);
+    }
+    std::vector<std::uint32_t> out = source;
+    const int step = n > 1 ? n / 2 : 1;
+    for (int y = 0; y + m <= h; y += step) {
+        int nextAllowed = 0;
+        for (int x = 0; x + m <= w; ++x) {
+            std::vector<std::size_t> ring;  // in ring order
+            for (int c = x; c < x + m; ++c) ring.push_back(static_cast<std::size_t>(y * w + c));
+            for (int r = y + 1; r < y + m - 1; ++r) ring.push_back(static_cast<std::size_t>(r * w + x));
+            for (int c = x; c < x + m; ++c) ring.push_back(static_cast<std::size_t>((y + m - 1) * w + c));
+            for (int r = y + 1; r < y + m - 1; ++r) ring.push_back(static_cast<std::size_t>(r * w + x + m - 1));
+            std::uint64_t sum = 0, squares = 0;
+            int low = 255;
+            for (std::size_t i : ring) {
+                sum += static_cast<std::uint64_t>(grey[i]);
+                squares += static_cast<std::uint64_t>(grey[i] * grey[i]);
+                low = std::min(low, grey[i]);
+            }
+            const std::uint64_t k = ring.size();
+            const int centre = grey[static_cast<std::size_t>((y + (m - 1) / 2) * w + x + (m - 1) / 2)];
+            if (!(centre + 30 < low || std::abs(centre - low) < 10)) continue;
+            if ((k * squares - sum * sum) / (k * k) >= 100 || x < nextAllowed) continue;
+            const auto mean = static_cast<int>((k / 2 + sum) / k);
+            std::uint32_t paint = static_cast<std::uint32_t>(mean * 0x010101);
+            if (colour) {
+                bool found = false;
+                for (int d = 0; d < 256 && !found; ++d) {
+                    for (int level : {(mean + d) & 0xFF, (mean - d) & 0xFF}) {
+                        for (std::size_t i : ring) {
+                            if (grey[i] == level) {
+                                paint = source[i];
+                                found = true;
+                                break;
+                            }
+                        }
+                        if (found) break;
+                    }
+                }
+            }
+            for (int r = y + 1; r < y + 1 + n; ++r)
+                for (int c = x + 1; c < x + 1 + n; ++c) out[static_cast<std::size_t>(r * w + c)] = paint;
+            nextAllowed = x + step;
+        }
+    }
+    return out;
+}
+
+struct NoisyCase {
+    int bits;
+    int size;
+    int width, height;
+};
+
+class DirectComparisonTest : public ::testing::TestWithParam<NoisyCase> {};
+
+// Light paper with a little noise, dark specks of several sizes and a few
+// dark strokes: every kind of decision happens somewhere.
+TEST_P(DirectComparisonTest, IncrementalWindowGivesTheSamePixelsAsWindowsComputedAfresh) {
+    const NoisyCase& c = GetParam();
+    TestPage page(c.width, c.height, c.bits);
+    std::mt19937 random(static_cast<unsigned>(c.size * 7 + c.bits));
+    std::uniform_int_distribution<int> noise(-4, 4);
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            const int v = 200 + noise(random) + (x / 37 % 2) * 20;
+            page.image().setPixel(x, y, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v - 3 * (x % 3)),
+                                  static_cast<std::uint8_t>(v + 2 * (y % 5)));
+        }
+    std::uniform_int_distribution<int> px(0, c.width - 6), py(0, c.height - 6), side(1, 5);
+    for (int i = 0; i < c.width * c.height / 150; ++i)
+        page.blackRect(px(random), py(random), side(random), side(random));
+    page.blackRect(5, c.height / 2, c.width - 10, 2);
+    const std::vector<std::uint32_t> expected = DirectDespeckle(page, c.size);
+    Despeckle(page, c.size);
+    EXPECT_EQ(page.pixels(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, DirectComparisonTest,
+                         ::testing::Values(NoisyCase{8, 1, 120, 90}, NoisyCase{8, 2, 97, 64}, NoisyCase{8, 3, 150, 80},
+                                           NoisyCase{8, 5, 130, 101}, NoisyCase{24, 1, 120, 90},
+                                           NoisyCase{24, 2, 97, 64}, NoisyCase{24, 4, 150, 80},
+                                           NoisyCase{24, 7, 130, 101}));
 
 }  // namespace
