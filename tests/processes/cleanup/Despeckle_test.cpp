@@ -143,6 +143,15 @@ TEST_F(DespeckleTest, FourBitPageIsRefusedWithOnlyBlackAndWhite) {
     dib->biBitCount = 8;
 }
 
+// An image object whose bitmap is gone has no header to read a depth from.
+TEST_F(DespeckleTest, ImageWithoutBitmapFailsInsteadOfReadingNothing) {
+    CComPtr<CZRDocument> document = MakeDocument(30, 10, 1);
+    CZRPage* page = document->Pages()[0];
+    page->Image()->SetHandle(-1);
+    EXPECT_EQ(Run(page), static_cast<HRESULT>(0x800407D1u));
+    EXPECT_EQ(PeekErrorDescription(), "Unknown error in CZRDespeckle::Process.");
+}
+
 struct BadPage {
     const char* name;
     int width, height, bits;

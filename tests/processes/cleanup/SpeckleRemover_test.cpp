@@ -204,6 +204,19 @@ TEST(SpeckleBatchTest, PageWithMoreGroupsThanOneBatchLosesEverySpeckAndKeepsItsR
     for (int y = 10; y < 600; y += 100) EXPECT_TRUE(page.isBlack(629, y + 2));
 }
 
+// 1.2 times 60 000 rows is more than 16 bits hold: the label map must still
+// give every column its own rows.
+TEST(SpeckleTallPageTest, LabelMapOfAPageTallerThanFiftyFiveThousandRowsKeepsColumnsApart) {
+    TestPage page(8, 60000);
+    for (int y = 100; y < 60000; y += 997) page.black(y % 7, y);
+    page.blackRect(3, 30000, 1, 40);
+    page.blackRect(7, 59950, 1, 50);
+    Despeckle(page, 2, true, Road::LabelMap);
+    EXPECT_EQ(page.countBlack(), 90);
+    EXPECT_TRUE(page.isBlack(3, 30039));
+    EXPECT_TRUE(page.isBlack(7, 59999));
+}
+
 // --- the run road against the label map ---
 
 class Tracker : public CComObjectRootEx, public CZRProgressTracker {
