@@ -108,10 +108,17 @@ struct LineSig::Scanner {
         return count <= transitions;
     }
 
+    // Number of sample columns of one probe.
+    int samples() const { return probeHalfWidth < 0 ? 0 : 2 * probeHalfWidth / probeStep + 1; }
+
+    // The drift and reach results are those of the last successful probe; a
+    // probe stops as soon as the columns left cannot bring enough hits.
     bool probe(int x, int y) const {
         sig.leftDrift_ = sig.rightDrift_ = sig.leftReach_ = sig.rightReach_ = 0;
         int hits = 0;
-        for (int o = -probeHalfWidth; o <= probeHalfWidth; o += probeStep) {
+        int left = samples();
+        for (int o = -probeHalfWidth; o <= probeHalfWidth; o += probeStep, --left) {
+            if (hits + left < needHits) return false;
             const int c = x + o;
             const int toward = o < 0 ? 1 : -1;
             bool accepted = false;
@@ -350,10 +357,43 @@ void LineSig::scanWith(const Pixels& pixels, int viewWidth, int viewHeight) {
     const int hitAdvance = std::max(skipAfterHit - rowStep, 0) + rowAdvance;
     const int traceStep = std::max(probeHalfWidth, 1);
 
+    // A sample column can only be accepted when it holds a dark pixel on the
+    // probe's row or the edgeSearchDepth rows below (the dark case starts on
+    // a dark pixel, the white case looks down for one). inkMask[i] marks the
+    // sample columns dark on row yStart + i, so a probe whose rows hold fewer
+    // than needHits such columns is known to fail without being run.
+    const int depth = edgeSearchDepth;
+    const int samples = scanner.samples();
+    const bool prefilter = scanner.needHits >= 1 && depth >= 0 && samples <= 64 && yEnd > yStart;
+    std::vector<std::uint64_t> inkMask;
+    if (prefilter) inkMask.resize(static_cast<std::size_t>(yEnd - yStart + depth));
+
     setProgressRange(0, 100);
     for (int xc = xStart + s; xc < xEnd; xc += s) {
         reportProgress(static_cast<int>(static_cast<long long>(xc) * 100 / xEnd));
+        if (prefilter) {
+            for (std::size_t i = 0; i < inkMask.size(); ++i) {
+                const int row = yStart + static_cast<int>(i);
+                std::uint64_t mask = 0;
+                std::uint64_t bit = 1;
+                for (int o = -probeHalfWidth; o <= probeHalfWidth; o += step, bit <<= 1)
+                    if (!pixels.white(xc + o, row)) mask |= bit;
+                inkMask[i] = mask;
+            }
+        }
         for (int y = yStart; y < yEnd;) {
+            if (prefilter) {
+                const std::uint64_t* rows = inkMask.data() + (y - yStart);
+                std::uint64_t mask = 0;
+                for (int k = 0; k <= depth && y + k < yEnd + depth; ++k) mask |= rows[k];
+                // Fewer than needHits bits set? (Counted up to needHits only.)
+                int columns = 0;
+                for (; mask != 0 && columns < scanner.needHits; ++columns) mask &= mask - 1;
+                if (columns < scanner.needHits) {
+                    y += rowAdvance;
+                    continue;
+                }
+            }
             if (!scanner.probe(xc, y)) {
                 y += rowAdvance;
                 continue;

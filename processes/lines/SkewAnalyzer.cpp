@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <new>
 #include <numbers>
 #include <utility>
@@ -142,46 +141,92 @@ int SkewAnalyzer::measureLines() {
     return angle;
 }
 
+namespace {
+
+// White at view (x, y) through the image's accessor (any depth and view).
+struct AccessorPixels {
+    const PixelImage& image;
+    bool white(int x, int y) const { return image.isWhite(x, y); }
+};
+
+// 1-bit page in the plain view: the same bit read straight from the row
+// (MSB first, set = white).
+struct PlainBitPixels {
+    const std::uint8_t* const* rows;
+    bool white(int x, int y) const { return (rows[y][x >> 3] & (0x80u >> (x & 7))) != 0; }
+};
+
+}  // namespace
+
 // Flood fill from a seed: every 8-connected dark pixel gets the label and
 // widens the component's box. Neighbours in the order right, left, down, up,
 // up-left, up-right, down-left, down-right; -1 compares as outside.
-void SkewAnalyzer::floodFill(int seedX, int seedY, std::uint16_t label) {
+template <class Pixels>
+void SkewAnalyzer::floodFill(const Pixels& pixels, int seedX, int seedY, std::uint16_t label) {
     static constexpr int kDx[8] = {1, -1, 0, 0, -1, 1, -1, 1};
     static constexpr int kDy[8] = {0, 0, 1, -1, -1, -1, 1, 1};
     const unsigned w = width_;
     const unsigned h = height_;
-    const PixelImage& image = *image_;
     ComponentBox& box = boxes_.back();
-    std::deque<std::pair<std::uint16_t, std::uint16_t>> queue;
+    if (queue_.empty()) queue_.resize(1024);
+    std::size_t head = 0;
+    std::size_t count = 0;
+    const auto push = [&](unsigned x, unsigned y) {
+        if (count == queue_.size()) {
+            // Full: unroll the ring into a twice larger one.
+            std::vector<std::uint32_t> larger(queue_.size() * 2);
+            for (std::size_t i = 0; i < count; ++i) larger[i] = queue_[(head + i) % queue_.size()];
+            queue_.swap(larger);
+            head = 0;
+        }
+        queue_[(head + count) % queue_.size()] = x << 16 | y;
+        ++count;
+    };
     labels_[static_cast<std::size_t>(seedX) * h + static_cast<std::size_t>(seedY)] = label;
-    queue.emplace_back(static_cast<std::uint16_t>(seedX), static_cast<std::uint16_t>(seedY));
-    while (!queue.empty()) {
-        const auto [x, y] = queue.front();
-        queue.pop_front();
-        labels_[static_cast<std::size_t>(x) * h + y] = label;
+    push(static_cast<unsigned>(seedX), static_cast<unsigned>(seedY));
+    while (count != 0) {
+        const std::uint32_t front = queue_[head];
+        head = (head + 1) % queue_.size();
+        --count;
+        const int x = static_cast<int>(front >> 16);
+        const int y = static_cast<int>(front & 0xFFFFu);
+        labels_[static_cast<std::size_t>(x) * h + static_cast<std::size_t>(y)] = label;
         for (int n = 0; n < 8; ++n) {
             const int nx = x + kDx[n];
             const int ny = y + kDy[n];
             if (static_cast<unsigned>(nx) >= w || static_cast<unsigned>(ny) >= h) continue;
             std::uint16_t& cell = labels_[static_cast<std::size_t>(nx) * h + static_cast<std::size_t>(ny)];
-            if (cell != 0 || image.isWhite(nx, ny)) continue;
+            if (cell != 0 || pixels.white(nx, ny)) continue;
             cell = label;
             box.xmin = std::min<std::uint16_t>(box.xmin, static_cast<std::uint16_t>(nx));
             box.xmax = std::max<std::uint16_t>(box.xmax, static_cast<std::uint16_t>(nx));
             box.ymin = std::min<std::uint16_t>(box.ymin, static_cast<std::uint16_t>(ny));
             box.ymax = std::max<std::uint16_t>(box.ymax, static_cast<std::uint16_t>(ny));
-            queue.emplace_back(static_cast<std::uint16_t>(nx), static_cast<std::uint16_t>(ny));
+            push(static_cast<unsigned>(nx), static_cast<unsigned>(ny));
         }
     }
 }
 
 // Seeds on a 4 x 4 grid, column by column; each dark unlabelled seed starts a
 // new component (entry 0 of the box list is a dummy, so labels start at 1).
+// Seeds are read through the image's cursor, neighbours by position.
 void SkewAnalyzer::labelComponents() {
     boxes_.clear();
     boxes_.push_back({0, 0, 0, 0});
     componentCount_ = 0;
     if (labels_.size() != static_cast<std::size_t>(width_) * height_) labels_.assign(std::size_t{width_} * height_, 0);
+    if (image_->bitCount() == 1 && !image_->rotatedView()) {
+        std::vector<const std::uint8_t*> rows(height_);
+        for (int i = 0; i < height_; ++i) rows[static_cast<std::size_t>(i)] = image_->row(i);
+        labelFrom(PlainBitPixels{rows.data()});
+    } else {
+        labelFrom(AccessorPixels{*image_});
+    }
+    queue_ = {};
+}
+
+template <class Pixels>
+void SkewAnalyzer::labelFrom(const Pixels& pixels) {
     PixelCursor cursor;
     PixelCursor* previous = image_->cursor();
     image_->setCursor(&cursor);
@@ -201,7 +246,7 @@ void SkewAnalyzer::labelComponents() {
                 const auto ux = static_cast<std::uint16_t>(x);
                 const auto uy = static_cast<std::uint16_t>(y);
                 boxes_.push_back({ux, ux, uy, uy});
-                floodFill(x, y, static_cast<std::uint16_t>(componentCount_));
+                floodFill(pixels, x, y, static_cast<std::uint16_t>(componentCount_));
             }
         }
     } catch (...) {

@@ -75,7 +75,10 @@ private:
     void pushRange(int low, int high) const;
     void replaceRange(int low, int high) const;
     void popRange() const;
-    void floodFill(int seedX, int seedY, std::uint16_t label);
+    template <class Pixels>
+    void floodFill(const Pixels& pixels, int seedX, int seedY, std::uint16_t label);
+    template <class Pixels>
+    void labelFrom(const Pixels& pixels);
     int measureAngle();
     int measureLines();
 
@@ -87,6 +90,9 @@ private:
     std::vector<ComponentBox> boxes_;
     // One label per pixel, column by column: entry x * height + y.
     std::vector<std::uint16_t> labels_;
+    // The flood fill's first-in first-out queue of (x, y) pairs packed as
+    // x << 16 | y: a ring that grows by doubling and is kept between fills.
+    std::vector<std::uint32_t> queue_;
     int componentCount_ = 0;
     std::unique_ptr<LineSig> lineSig_;
 };
