@@ -107,7 +107,7 @@ void SpeckleRemover::clearLabelMap() {
 }
 
 void SpeckleRemover::clearRecords() {
-    if (!records_.empty()) std::fill(records_.begin(), records_.end(), ComponentBox{});
+    if (!records_.empty()) std::fill(records_.begin(), records_.end(), SpeckleGroupBox{});
 }
 
 // Column after column, top to bottom: every unvisited black pixel starts a new
@@ -135,7 +135,7 @@ void SpeckleRemover::labelPage() {
                 continue;
             }
             const auto group = static_cast<std::uint16_t>(++groupCount_);
-            ComponentBox& box = records_[group];
+            SpeckleGroupBox& box = records_[group];
             box.x0 = box.x1 = static_cast<std::uint16_t>(x);
             box.y0 = box.y1 = static_cast<std::uint16_t>(y);
             fill(x, y, group);
@@ -162,7 +162,7 @@ void SpeckleRemover::pushPending(Position position) {
 // Breadth first from (x, y) over the four neighbours right, left, below,
 // above; visited white pixels are marked on the way.
 void SpeckleRemover::fill(int x, int y, std::uint16_t group) {
-    ComponentBox& box = records_[group];
+    SpeckleGroupBox& box = records_[group];
     labelAt(x, y) = group;
     pendingHead_ = 0;
     pendingCount_ = 0;
@@ -199,7 +199,7 @@ void SpeckleRemover::fill(int x, int y, std::uint16_t group) {
 
 // Labels in the box's own columns from 6 rows above to 6 rows below it, and
 // in its own rows from 6 columns left to 6 columns right of it.
-bool SpeckleRemover::nearLarge(const ComponentBox& box, std::uint16_t own) const {
+bool SpeckleRemover::nearLarge(const SpeckleGroupBox& box, std::uint16_t own) const {
     const int d = SpeckleRule::kNearDistance;
     const auto isOtherLarge = [&](int x, int y) {
         const std::uint16_t label = labelAt(x, y);
@@ -225,7 +225,7 @@ void SpeckleRemover::eraseGroups() {
     const std::uint32_t count = groupCount_;
     for (std::uint32_t i = 1; i <= count; ++i) {
         if (i % 10 == 0) report(static_cast<int>(80 + 20 * i / count));
-        const ComponentBox& box = records_[i];
+        const SpeckleGroupBox& box = records_[i];
         if (box.large) continue;
         const auto group = static_cast<std::uint16_t>(i);
         if (!rule_.erasesWithoutLooking(box.size) && nearLarge(box, group)) continue;

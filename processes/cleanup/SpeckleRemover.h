@@ -24,7 +24,7 @@ class PixelImage;
 
 // One group of the label-map engine: its bounding box (inclusive), the longer
 // side of the box, and whether that side exceeds the size limit.
-struct ComponentBox {
+struct SpeckleGroupBox {
     std::uint16_t x0 = 0;
     std::uint16_t x1 = 0;
     std::uint16_t y0 = 0;
@@ -75,7 +75,7 @@ private:
     void labelPage();
     void fill(int x, int y, std::uint16_t group);
     void eraseGroups();
-    bool nearLarge(const ComponentBox& box, std::uint16_t own) const;
+    bool nearLarge(const SpeckleGroupBox& box, std::uint16_t own) const;
     void report(int percent);
     void pushPending(Position position);
 
@@ -97,7 +97,7 @@ private:
     std::uint32_t labelColumns_ = 0;
     std::uint32_t labelRows_ = 0;
     PixelImage* image_ = nullptr;
-    std::vector<ComponentBox> records_;  // entry i describes group i; entry 0 stays empty
+    std::vector<SpeckleGroupBox> records_;  // entry i describes group i; entry 0 stays empty
     // Positions still to be expanded by the fill: a ring, first in first out.
     std::vector<Position> pending_;
     std::size_t pendingHead_ = 0;
