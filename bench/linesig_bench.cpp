@@ -8,28 +8,11 @@
 #include "platform/imagelib/ImageWrapper.h"
 #include "processes/lines/LineSig.h"
 
+#include "processes/lines/SkewAnalyzer.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
-
-// The settings the deskew process uses.
-void DeskewSettings(LineSig& sig) {
-    sig.wantHorizontal = true;
-    sig.wantVertical = true;
-    sig.bothViews = true;
-    sig.minLengthH = sig.minLengthV = 100;
-    sig.mergeGap = 20;
-    sig.mergeOffset = 5;
-    sig.rowStep = 1;
-    sig.cleanRunLength = 5;
-    sig.maxTransitions = 1;
-    sig.columnSpacing = 16;
-    sig.probeHalfWidth = 8;
-    sig.skipAfterHit = 10;
-    sig.edgeSearchDepth = 5;
-    sig.hitQuota = 12;
-    sig.mergePasses = 0;
-}
 
 void BothViews(benchmark::State& state) {
     const bool throughBoolImage = state.range(0) != 0;
@@ -41,7 +24,7 @@ void BothViews(benchmark::State& state) {
     for (auto _ : state) {
         LineSig sig(&pixels);
         if (throughBoolImage) sig.setBoolImage(&bits);
-        DeskewSettings(sig);
+        SkewAnalyzer::configureLineSig(sig);
         sig.create();
         segments = sig.horizontal().size() + sig.vertical().size();
         benchmark::DoNotOptimize(segments);

@@ -94,8 +94,8 @@ CComPtr<IZRProcessEx> ProcessFactory::Create(const std::string& name) const {
     return process;
 }
 
-CComPtr<IZRProcessEx> ProcessFactory::CreateFromSpec(const std::string& spec) const {
-    std::istringstream words(spec);
+CComPtr<IZRProcessEx> ProcessFactory::CreateFromText(const std::string& text) const {
+    std::istringstream words(text);
     std::string name, assignment;
     if (!(words >> name)) throw CliError("empty process description");
     CComPtr<IZRProcessEx> process = Create(name);

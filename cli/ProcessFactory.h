@@ -37,7 +37,7 @@ public:
     std::string ResolveProgId(const std::string& name) const;
     CComPtr<IZRProcessEx> Create(const std::string& name) const;
     // "Rotate RotationAngle=180 OTHER=1": the process with its properties set.
-    CComPtr<IZRProcessEx> CreateFromSpec(const std::string& spec) const;
+    CComPtr<IZRProcessEx> CreateFromText(const std::string& text) const;
     static void SetProperty(IZRProcessEx* process, const std::string& processName, const std::string& assignment);
     // Adds a zone "LEFT,TOP,WIDTH,HEIGHT" in pixels; refused for processes without zones.
     static void AddZone(IZRProcessEx* process, const std::string& processName, const std::string& zone);

@@ -25,12 +25,12 @@ namespace {
 // The pipeline from the job file (if any) followed by the -p processes; --zone
 // zones go to every zone-capable process.
 std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std::string& jobPath,
-                                        const std::vector<std::string>& specs, const std::vector<std::string>& zones) {
+                                        const std::vector<std::string>& processTexts, const std::vector<std::string>& zones) {
     std::vector<PipelineStep> steps;
     if (!jobPath.empty()) steps = JobFile::Load(jobPath, factory);
-    for (const std::string& spec : specs) {
-        std::string name = spec.substr(0, spec.find(' '));
-        steps.push_back(PipelineStep{name, factory.CreateFromSpec(spec)});
+    for (const std::string& processText : processTexts) {
+        std::string name = processText.substr(0, processText.find(' '));
+        steps.push_back(PipelineStep{name, factory.CreateFromText(processText)});
     }
     if (steps.empty()) throw CliError("no process given: name one with -p or --job (see 'leafmend list')");
     if (!zones.empty()) {
@@ -45,7 +45,7 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
     return steps;
 }
 
-int RunCommand(const std::string& jobPath, const std::vector<std::string>& specs, const std::vector<std::string>& zones,
+int RunCommand(const std::string& jobPath, const std::vector<std::string>& processTexts, const std::vector<std::string>& zones,
                const std::vector<std::string>& inputs, const std::string& outputDir, const std::string& reportPath,
                bool failFast, bool quiet, int jobs) {
     ProcessFactory factory;
@@ -56,7 +56,7 @@ int RunCommand(const std::string& jobPath, const std::vector<std::string>& specs
             throw CliError(input + ": the output would overwrite the input; choose another output folder");
     }
     BatchOptions options{outputDir, failFast, !quiet && ::isatty(STDERR_FILENO), jobs};
-    BatchRunner runner([&] { return BuildPipeline(factory, jobPath, specs, zones); }, options);
+    BatchRunner runner([&] { return BuildPipeline(factory, jobPath, processTexts, zones); }, options);
     BatchResult result = runner.Run(inputs);
     if (!reportPath.empty()) {
         std::ofstream out(reportPath);
@@ -93,10 +93,10 @@ int ShowCommand(const std::string& name, const std::vector<std::string>& assignm
     return 0;
 }
 
-int SaveJobCommand(const std::vector<std::string>& specs, const std::vector<std::string>& zones,
+int SaveJobCommand(const std::vector<std::string>& processTexts, const std::vector<std::string>& zones,
                    const std::string& output) {
     ProcessFactory factory;
-    JobFile::Save(output, BuildPipeline(factory, "", specs, zones));
+    JobFile::Save(output, BuildPipeline(factory, "", processTexts, zones));
     std::cout << "Wrote " << output << "\n";
     return 0;
 }
@@ -127,11 +127,11 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
 
     auto* run = app.add_subcommand("run", "Run processes over every page of the input files.");
-    std::vector<std::string> specs, inputs, zones;
+    std::vector<std::string> processTexts, inputs, zones;
     std::string outputDir, reportPath, jobPath;
     bool failFast = false, quiet = false;
     int jobs = 1;
-    run->add_option("-p,--process", specs,
+    run->add_option("-p,--process", processTexts,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
                     "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
                     "process.")
@@ -164,9 +164,9 @@ int main(int argc, char** argv) {
     show->add_option("-p,--property", showProps, "KEY=VALUE property to set before saving.")->allow_extra_args(false);
 
     auto* saveJob = app.add_subcommand("save-job", "Write the pipeline given with -p (and --zone) as a job file.");
-    std::vector<std::string> jobSpecs, jobZones;
+    std::vector<std::string> jobProcessTexts, jobZones;
     std::string jobOutput;
-    saveJob->add_option("-p,--process", jobSpecs, "A process as for 'run -p'; repeat for more.")
+    saveJob->add_option("-p,--process", jobProcessTexts, "A process as for 'run -p'; repeat for more.")
         ->required()
         ->allow_extra_args(false);
     saveJob->add_option("--zone", jobZones, zoneHelp)->allow_extra_args(false);
@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
         return app.exit(e);
     }
     try {
-        if (*run) return RunCommand(jobPath, specs, zones, inputs, outputDir, reportPath, failFast, quiet, jobs);
-        if (*saveJob) return SaveJobCommand(jobSpecs, jobZones, jobOutput);
+        if (*run) return RunCommand(jobPath, processTexts, zones, inputs, outputDir, reportPath, failFast, quiet, jobs);
+        if (*saveJob) return SaveJobCommand(jobProcessTexts, jobZones, jobOutput);
         if (app.got_subcommand("list")) return ListCommand();
         if (*show) return ShowCommand(showName, showProps);
         if (*reg) return RegisterCommand(false);

@@ -90,20 +90,27 @@ protected:
         });
     }
 
+    // The page's image and its handle; false (and result VARIANT_FALSE) when
+    // the page has no image. Failing calls raise CZRException(hr).
+    static bool FetchImage(IZRPage* page, VARIANT_BOOL* result, CComPtr<IZRImage>& image, int* handle) {
+        CComPtr<IZRPage> heldPage(page);
+        ThrowIfFailed(heldPage->GetImage(&image));
+        if (!image) {
+            *result = VARIANT_FALSE;
+            return false;
+        }
+        ThrowIfFailed(image->GetHandle(handle));
+        return true;
+    }
+
 private:
     template <class Work>
     HRESULT Frame(IZRPage* page, VARIANT_BOOL* result, Work& work) {
         if (!page) return E_INVALIDARG;
         *result = VARIANT_TRUE;
-        CComPtr<IZRPage> heldPage(page);
         CComPtr<IZRImage> image;
-        ThrowIfFailed(heldPage->GetImage(&image));
-        if (!image) {
-            *result = VARIANT_FALSE;
-            return S_OK;
-        }
         int handle = -1;
-        ThrowIfFailed(image->GetHandle(&handle));
+        if (!FetchImage(page, result, image, &handle)) return S_OK;
         return work(image.get(), handle);
     }
 };

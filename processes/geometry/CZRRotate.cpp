@@ -20,15 +20,9 @@ HRESULT CZRRotate::Process(IZRPage* page, VARIANT_BOOL* result) {
         // The 16-bit member, read as stored whatever the VARIANT's type.
         const SHORT angle = ReadProperty("RotationAngle").iVal;
         if (angle == 0) return S_OK;
-        CComPtr<IZRPage> heldPage(page);
         CComPtr<IZRImage> image;
-        ThrowIfFailed(heldPage->GetImage(&image));
-        if (!image) {
-            *result = VARIANT_FALSE;
-            return S_OK;
-        }
         int handle = -1;
-        ThrowIfFailed(image->GetHandle(&handle));
+        if (!FetchImage(page, result, image, &handle)) return S_OK;
         // A rotation the library could not do must not pass as a rotated page.
         CheckStatus(ImageWrapper::rotate_bitmap(handle, static_cast<double>(angle)));
         ThrowIfFailed(image->Refresh());

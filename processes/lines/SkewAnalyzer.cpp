@@ -110,10 +110,7 @@ int SkewAnalyzer::measureAngle() {
     return angle;
 }
 
-int SkewAnalyzer::measureLines() {
-    report(5);
-    lineSig_ = std::make_unique<LineSig>(image_);
-    LineSig& sig = *lineSig_;
+void SkewAnalyzer::configureLineSig(LineSig& sig) {
     sig.wantHorizontal = true;
     sig.wantVertical = true;
     sig.bothViews = true;
@@ -129,6 +126,13 @@ int SkewAnalyzer::measureLines() {
     sig.edgeSearchDepth = 5;
     sig.hitQuota = 12;
     sig.mergePasses = 0;
+}
+
+int SkewAnalyzer::measureLines() {
+    report(5);
+    lineSig_ = std::make_unique<LineSig>(image_);
+    LineSig& sig = *lineSig_;
+    configureLineSig(sig);
     if (owner_) sig.setProgressHook(&ForwardProgress, owner_);
     pushRange(5, 80);
     sig.create();

@@ -55,6 +55,8 @@ public:
     // Length-weighted angle of the live segments, whole degrees.
     int lineSkew();
 
+    // The line signature settings of the "Lines" measurement.
+    static void configureLineSig(LineSig& sig);
     // Rounds halves away from zero.
     static int roundHalfAway(double value);
     // The angle a segment contributes: horizontal ones their own, vertical
