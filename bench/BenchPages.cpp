@@ -17,10 +17,12 @@ int RenderHandle(int bits, double skew) {
     options.depth = bits == 24 ? 32 : bits;
     options.skewDegrees = skew;
     Pix* pix = RenderPage(options);
-    const std::string path = "/tmp/leafmend-bench-" + std::to_string(bits) + "-" + std::to_string(skew) +
-                             (bits == 1 ? ".tif" : ".png");
-    if (bits == 1) pixWrite(path.c_str(), pix, IFF_TIFF_G4);
-    else pixWrite(path.c_str(), pix, IFF_PNG);
+    const std::string path =
+        "/tmp/leafmend-bench-" + std::to_string(bits) + "-" + std::to_string(skew) + (bits == 1 ? ".tif" : ".png");
+    if (bits == 1)
+        pixWrite(path.c_str(), pix, IFF_TIFF_G4);
+    else
+        pixWrite(path.c_str(), pix, IFF_PNG);
     pixDestroy(&pix);
     const int handle = imagefile::LoadPage(path, 0);
     std::remove(path.c_str());
@@ -35,7 +37,8 @@ CComPtr<CZRDocument> BenchDocument(int bits, double skewDegrees) {
     {
         std::lock_guard guard(lock);
         auto it = masters.find({bits, skewDegrees});
-        if (it == masters.end()) it = masters.emplace(std::make_pair(bits, skewDegrees), RenderHandle(bits, skewDegrees)).first;
+        if (it == masters.end())
+            it = masters.emplace(std::make_pair(bits, skewDegrees), RenderHandle(bits, skewDegrees)).first;
         master = it->second;
     }
     CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();

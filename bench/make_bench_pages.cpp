@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
         const char* name;
         int format;
     };
-    for (const Output& out : {Output{1, "a1.tif", IFF_TIFF_G4}, Output{8, "a8.png", IFF_PNG}, Output{32, "a24.png", IFF_PNG}}) {
+    for (const Output& out :
+         {Output{1, "a1.tif", IFF_TIFF_G4}, Output{8, "a8.png", IFF_PNG}, Output{32, "a24.png", IFF_PNG}}) {
         PageOptions options = PageOptions::A4(300);
         options.depth = out.depth;
         options.skewDegrees = skew;

@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -154,9 +154,9 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
         nlohmann::json entry = {{"file", input}, {"page", number}};
         const auto started = std::chrono::steady_clock::now();
         // Keep the input pixels so a failing process never leaves a half-changed page.
-        const int original = page->Image() ? ImageWrapper::create_handle_from_dib(
-                                                 ImageWrapper::get_raw_dib(page->Image()->Handle()))
-                                           : -1;
+        const int original =
+            page->Image() ? ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(page->Image()->Handle()))
+                          : -1;
         bool pageOk = true;
         for (const PipelineStep& step : steps) {
             if (!Selected(step.process, number)) continue;
@@ -171,8 +171,7 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
                     bar);
                 entry["error"] = {{"process", step.name}, {"message", text}, {"hresult", code}};
                 if (original >= 0)
-                    page->Image()->SetHandle(
-                        ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(original)));
+                    page->Image()->SetHandle(ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(original)));
                 pageOk = false;
                 break;
             }

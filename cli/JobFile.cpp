@@ -40,8 +40,8 @@ std::vector<PipelineStep> JobFile::Load(const std::string& path, const ProcessFa
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size());
     if (!parsed)
-        throw CliError(path + ":" + std::to_string(LineOf(text, parsed.offset)) + ": malformed XML: " +
-                       parsed.description());
+        throw CliError(path + ":" + std::to_string(LineOf(text, parsed.offset)) +
+                       ": malformed XML: " + parsed.description());
     pugi::xml_node root = doc.document_element();
     if (!root) throw CliError(path + ": the job file has no root element");
     std::vector<long> lines;

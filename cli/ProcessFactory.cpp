@@ -68,7 +68,8 @@ ProcessFactory::ProcessFactory(const std::string& modulePath) {
     if (FAILED(hr)) throw CliError("registering the process module failed: " + LastErrorText(hr));
     for (const std::string& key : Registry::Instance().SubKeys("")) {
         if (key.rfind(kPrefix, 0) == 0 && key.size() > 2 && key.compare(key.size() - 2, 2, ".1") == 0)
-            shortNames_.push_back(key.substr(std::string(kPrefix).size(), key.size() - std::string(kPrefix).size() - 2));
+            shortNames_.push_back(
+                key.substr(std::string(kPrefix).size(), key.size() - std::string(kPrefix).size() - 2));
     }
     std::sort(shortNames_.begin(), shortNames_.end());
 }
@@ -100,8 +101,10 @@ CComPtr<IZRProcessEx> ProcessFactory::CreateFromText(const std::string& text) co
     if (!(words >> name)) throw CliError("empty process description");
     CComPtr<IZRProcessEx> process = Create(name);
     while (words >> assignment) {
-        if (Lower(assignment).rfind("zone=", 0) == 0) AddZone(process, name, assignment.substr(5));
-        else SetProperty(process, name, assignment);
+        if (Lower(assignment).rfind("zone=", 0) == 0)
+            AddZone(process, name, assignment.substr(5));
+        else
+            SetProperty(process, name, assignment);
     }
     return process;
 }
@@ -129,8 +132,8 @@ void ProcessFactory::SetProperty(IZRProcessEx* process, const std::string& proce
         CComVariant converted;
         const HRESULT check = VariantChangeType(&converted, &text, 0, VarTypeFromName(type));
         if (FAILED(check))
-            throw CliError("property " + canonical + " of " + processName + " expects " + type + "; '" + value +
-                           "' " + (check == DISP_E_OVERFLOW ? "is out of range" : "does not fit"));
+            throw CliError("property " + canonical + " of " + processName + " expects " + type + "; '" + value + "' " +
+                           (check == DISP_E_OVERFLOW ? "is out of range" : "does not fit"));
     }
     const HRESULT hr = process->put_Properties(name, text);
     if (FAILED(hr)) throw CliError("cannot set " + key + "=" + value + " on " + processName + ": " + LastErrorText(hr));
@@ -149,8 +152,7 @@ void ProcessFactory::AddZone(IZRProcessEx* process, const std::string& processNa
     for (long v : values)
         if (v < -1000000000L || v > 1000000000L) throw CliError("zone '" + zone + "' is out of range");
     CComPtr<ZRZoneManager> zones;
-    if (FAILED(process->GetZoneManager(&zones)) || !zones)
-        throw CliError(processName + " does not work on zones");
+    if (FAILED(process->GetZoneManager(&zones)) || !zones) throw CliError(processName + " does not work on zones");
     CComPtr<IZRZone> created;
     if (FAILED(zones->CreateZone(&created)) ||
         FAILED(created->SetRect(ZONE_UNITS_PIXELS, values[0], values[1], values[2], values[3])))

@@ -10,8 +10,7 @@ void ProgressBar::Update(long done, const std::string& label) {
     if (!enabled_ || total_ <= 0) return;
     constexpr int kWidth = 30;
     const int filled = static_cast<int>(kWidth * done / total_);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.resize(kWidth, ' ');
     std::string shown = label.size() > 40 ? "..." + label.substr(label.size() - 37) : label;

@@ -11,8 +11,8 @@
 #include "platform/com/Activation.h"
 #include "platform/registry/Registry.h"
 
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <dlfcn.h>
 
@@ -25,7 +25,8 @@ namespace {
 // The pipeline from the job file (if any) followed by the -p processes; --zone
 // zones go to every zone-capable process.
 std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std::string& jobPath,
-                                        const std::vector<std::string>& processTexts, const std::vector<std::string>& zones) {
+                                        const std::vector<std::string>& processTexts,
+                                        const std::vector<std::string>& zones) {
     std::vector<PipelineStep> steps;
     if (!jobPath.empty()) steps = JobFile::Load(jobPath, factory);
     for (const std::string& processText : processTexts) {
@@ -45,9 +46,9 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
     return steps;
 }
 
-int RunCommand(const std::string& jobPath, const std::vector<std::string>& processTexts, const std::vector<std::string>& zones,
-               const std::vector<std::string>& inputs, const std::string& outputDir, const std::string& reportPath,
-               bool failFast, bool quiet, int jobs) {
+int RunCommand(const std::string& jobPath, const std::vector<std::string>& processTexts,
+               const std::vector<std::string>& zones, const std::vector<std::string>& inputs,
+               const std::string& outputDir, const std::string& reportPath, bool failFast, bool quiet, int jobs) {
     ProcessFactory factory;
     for (const std::string& input : inputs) {
         std::error_code ec;
@@ -64,9 +65,9 @@ int RunCommand(const std::string& jobPath, const std::vector<std::string>& proce
         if (!out) throw CliError("cannot write the report " + reportPath);
     }
     if (!quiet) {
-        std::cout << "Processed " << result.pages << " page(s) from " << inputs.size() << " file(s): "
-                  << result.failedPages << " failed, " << result.removedPages << " removed, " << result.failedFiles
-                  << " file(s) unreadable or unwritable.\n";
+        std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
+                  << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
+                  << result.failedFiles << " file(s) unreadable or unwritable.\n";
         std::cout << "Wrote " << result.written.size() << " file(s) to " << outputDir << "\n";
     }
     return (result.failedPages || result.failedFiles) ? 1 : 0;
@@ -133,7 +134,8 @@ int main(int argc, char** argv) {
     int jobs = 1;
     run->add_option("-p,--process", processTexts,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
-                    "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
+                    "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token "
+                    "zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
                     "process.")
         ->allow_extra_args(false);
     run->add_option("--job", jobPath,

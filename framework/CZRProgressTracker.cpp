@@ -30,8 +30,10 @@ void CZRProgressTracker::reportProgress(int percent) {
         runLow_ = 0.0;
         runHigh_ = 100.0;
         for (const auto& [a, b] : ranges_) {
-            if (runLow_ == 0.0) runLow_ = a;
-            else if (a > 0) runLow_ = runLow_ * a / 100.0;
+            if (runLow_ == 0.0)
+                runLow_ = a;
+            else if (a > 0)
+                runLow_ = runLow_ * a / 100.0;
             runHigh_ = runHigh_ * b / 100.0;
         }
         dirty_ = false;

@@ -9,11 +9,11 @@
 #include <string>
 
 struct ClassEntry {
-    const char* name;          // "Invert" -> ProgID "ZRLeafmendClient91.Invert.1"
+    const char* name;  // "Invert" -> ProgID "ZRLeafmendClient91.Invert.1"
     const CLSID* clsid;
     int scriptId;
-    int toolboxBitmap;         // 0 when the class is no control
-    bool writesVersion;        // registers "Version" = "1.0"
+    int toolboxBitmap;   // 0 when the class is no control
+    bool writesVersion;  // registers "Version" = "1.0"
     long typeCode;
     IClassFactory* (*createFactory)();  // null while the class is not built
 };

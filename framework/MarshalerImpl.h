@@ -17,9 +17,8 @@ public:
             *clsid = Clsid;
             return S_OK;
         }
-        return WithMarshaler([&](IMarshal* m) {
-            return m->GetUnmarshalClass(riid, object, context, reserved, flags, clsid);
-        });
+        return WithMarshaler(
+            [&](IMarshal* m) { return m->GetUnmarshalClass(riid, object, context, reserved, flags, clsid); });
     }
     HRESULT GetMarshalSizeMax(REFIID riid, void* object, DWORD context, void* reserved, DWORD flags,
                               DWORD* size) override {

@@ -35,7 +35,10 @@ protected:
 };
 
 template <const CLSID& Clsid>
-class ProcessExImpl : public DispatchImpl<IZRProcessEx>, public PropertyBagImpl, public PageRangeImpl, public ProcessModeImpl {
+class ProcessExImpl : public DispatchImpl<IZRProcessEx>,
+                      public PropertyBagImpl,
+                      public PageRangeImpl,
+                      public ProcessModeImpl {
 public:
     // --- IZRProcessEx ---
     HRESULT LoadProperties(IZRXMLMarkup* markup) override {

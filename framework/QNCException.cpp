@@ -1,7 +1,6 @@
 // QNCException. O(1).
 #include "framework/QNCException.h"
 
-QNCException::QNCException(std::string text, std::int32_t messageId)
-    : text_(std::move(text)), messageId_(messageId) {}
+QNCException::QNCException(std::string text, std::int32_t messageId) : text_(std::move(text)), messageId_(messageId) {}
 
 const char* QNCException::what() const noexcept { return text_.c_str(); }

@@ -28,9 +28,8 @@ HRESULT CZRImage::GetHeight(LONG* height) {
     return HeaderField(height, [](const void* h) { return static_cast<const BITMAPINFOHEADER*>(h)->biHeight; });
 }
 HRESULT CZRImage::GetBitDepth(LONG* bits) {
-    return HeaderField(bits, [](const void* h) {
-        return static_cast<LONG>(static_cast<const BITMAPINFOHEADER*>(h)->biBitCount);
-    });
+    return HeaderField(
+        bits, [](const void* h) { return static_cast<LONG>(static_cast<const BITMAPINFOHEADER*>(h)->biBitCount); });
 }
 HRESULT CZRImage::GetXResolution(LONG* dpi) {
     return HeaderField(dpi, [](const void* h) { return static_cast<const BITMAPINFOHEADER*>(h)->biXPelsPerMeter; });

@@ -47,8 +47,9 @@ HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
         } else {
             const HRESULT hr = VariantChangeType(&converted, &value, 0, declared);
             if (FAILED(hr)) {
-                throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + BstrToUtf8(name) + "' expects " + VarTypeName(declared) +
-                                        "; the value '" + VariantToText(value) + "' does not fit."};
+                throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + BstrToUtf8(name) + "' expects " +
+                                                         VarTypeName(declared) + "; the value '" +
+                                                         VariantToText(value) + "' does not fit."};
             }
         }
         entry->value = converted;
@@ -134,13 +135,16 @@ HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
             CComVariant value;
             const HRESULT hr = VariantChangeType(&value, &source, 0, type);
             if (FAILED(hr))
-                throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
+                throw HostError{ZR_E_PROPERTY_VALUE,
+                                "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
             loaded.push_back(Entry{Utf8ToUtf16(name), value});
         });
         for (Entry& entry : loaded) {
             CComBSTR key(std::u16string_view(entry.name));
-            if (Entry* existing = Find(key)) existing->value = entry.value;
-            else entries_.push_back(entry);
+            if (Entry* existing = Find(key))
+                existing->value = entry.value;
+            else
+                entries_.push_back(entry);
         }
         return S_OK;
     });

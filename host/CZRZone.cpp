@@ -11,13 +11,18 @@ namespace {
 bool Convert(double value, LONG from, LONG to, LONG dpi, double* out) {
     auto toInches = [&](LONG units, double v, double* inches) {
         switch (units) {
-            case ZONE_UNITS_MILS: *inches = v / 1000.0; return true;
-            case ZONE_UNITS_TENTH_MM: *inches = v / 254.0; return true;
+            case ZONE_UNITS_MILS:
+                *inches = v / 1000.0;
+                return true;
+            case ZONE_UNITS_TENTH_MM:
+                *inches = v / 254.0;
+                return true;
             case ZONE_UNITS_PIXELS:
                 if (dpi <= 0) return false;
                 *inches = v / dpi;
                 return true;
-            default: return false;
+            default:
+                return false;
         }
     };
     if (from == to) {
@@ -27,13 +32,18 @@ bool Convert(double value, LONG from, LONG to, LONG dpi, double* out) {
     double inches;
     if (!toInches(from, value, &inches)) return false;
     switch (to) {
-        case ZONE_UNITS_MILS: *out = inches * 1000.0; return true;
-        case ZONE_UNITS_TENTH_MM: *out = inches * 254.0; return true;
+        case ZONE_UNITS_MILS:
+            *out = inches * 1000.0;
+            return true;
+        case ZONE_UNITS_TENTH_MM:
+            *out = inches * 254.0;
+            return true;
         case ZONE_UNITS_PIXELS:
             if (dpi <= 0) return false;
             *out = inches * dpi;
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -129,8 +139,8 @@ HRESULT CZRZone::LoadProperties(IZRXMLMarkup* markup) {
             char* end = nullptr;
             const long value = std::strtol(text.c_str(), &end, 10);
             if (*end != '\0' || value < -1000000000L || value > 1000000000L)
-                throw HostError{ZR_E_ZONE, std::string("Zone attribute ") + key + " = \"" + text +
-                                                  "\" is not a whole number."};
+                throw HostError{ZR_E_ZONE,
+                                std::string("Zone attribute ") + key + " = \"" + text + "\" is not a whole number."};
             return static_cast<LONG>(value);
         };
         const LONG units = number("Units", ZONE_UNITS_PIXELS);

@@ -42,15 +42,15 @@ struct IZRZone;
 
 struct ZRPropertyBag : IDispatch {
     static constexpr const IID& iid() { return IID_ZRPropertyBag; }
-    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;          // 7
-    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;          // 8
-    virtual HRESULT GetCount(LONG* count) = 0;                         // 9
-    virtual HRESULT GetProperty(BSTR name, VARIANT* value) = 0;        // 10
-    virtual HRESULT PutProperty(BSTR name, VARIANT value) = 0;         // 11
-    virtual HRESULT GetPropertyNames(VARIANT* names) = 0;              // 12
-    virtual HRESULT RemoveProperty(BSTR name) = 0;                     // 13
-    virtual HRESULT HasProperty(BSTR name, VARIANT_BOOL* has) = 0;     // 14
-    virtual HRESULT AddProperty(BSTR name, VARIANT value) = 0;         // 15
+    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;       // 7
+    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;       // 8
+    virtual HRESULT GetCount(LONG* count) = 0;                      // 9
+    virtual HRESULT GetProperty(BSTR name, VARIANT* value) = 0;     // 10
+    virtual HRESULT PutProperty(BSTR name, VARIANT value) = 0;      // 11
+    virtual HRESULT GetPropertyNames(VARIANT* names) = 0;           // 12
+    virtual HRESULT RemoveProperty(BSTR name) = 0;                  // 13
+    virtual HRESULT HasProperty(BSTR name, VARIANT_BOOL* has) = 0;  // 14
+    virtual HRESULT AddProperty(BSTR name, VARIANT value) = 0;      // 15
 
 protected:
     ~ZRPropertyBag() = default;
@@ -71,21 +71,21 @@ protected:
 
 struct IZRZone : IDispatch {
     static constexpr const IID& iid() { return IID_IZRZone; }
-    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;          // 7
-    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;          // 8
-    virtual HRESULT GetUnits(LONG* units) = 0;                         // 9
-    virtual HRESULT GetLeft(LONG* value) = 0;                          // 10
-    virtual HRESULT SetLeft(LONG value) = 0;                           // 11
-    virtual HRESULT GetTop(LONG* value) = 0;                           // 12
-    virtual HRESULT SetTop(LONG value) = 0;                            // 13
-    virtual HRESULT GetWidth(LONG* value) = 0;                         // 14
-    virtual HRESULT SetWidth(LONG value) = 0;                          // 15
-    virtual HRESULT GetHeight(LONG* value) = 0;                        // 16
-    virtual HRESULT SetHeight(LONG value) = 0;                         // 17
-    virtual HRESULT GetName(BSTR* name) = 0;                           // 18
-    virtual HRESULT SetName(BSTR name) = 0;                            // 19
-    virtual HRESULT GetXResolution(LONG* dpi) = 0;                     // 20
-    virtual HRESULT GetYResolution(LONG* dpi) = 0;                     // 21
+    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;  // 7
+    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;  // 8
+    virtual HRESULT GetUnits(LONG* units) = 0;                 // 9
+    virtual HRESULT GetLeft(LONG* value) = 0;                  // 10
+    virtual HRESULT SetLeft(LONG value) = 0;                   // 11
+    virtual HRESULT GetTop(LONG* value) = 0;                   // 12
+    virtual HRESULT SetTop(LONG value) = 0;                    // 13
+    virtual HRESULT GetWidth(LONG* value) = 0;                 // 14
+    virtual HRESULT SetWidth(LONG value) = 0;                  // 15
+    virtual HRESULT GetHeight(LONG* value) = 0;                // 16
+    virtual HRESULT SetHeight(LONG value) = 0;                 // 17
+    virtual HRESULT GetName(BSTR* name) = 0;                   // 18
+    virtual HRESULT SetName(BSTR name) = 0;                    // 19
+    virtual HRESULT GetXResolution(LONG* dpi) = 0;             // 20
+    virtual HRESULT GetYResolution(LONG* dpi) = 0;             // 21
     // Defines the rectangle in the given units (host side).
     virtual HRESULT SetRect(LONG units, LONG left, LONG top, LONG width, LONG height) = 0;  // 22
     virtual HRESULT SetUnits(LONG units, LONG xResolution, LONG yResolution) = 0;           // 23
@@ -96,14 +96,14 @@ protected:
 
 struct ZRZoneManager : IDispatch {
     static constexpr const IID& iid() { return IID_ZRZoneManager; }
-    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;          // 7
-    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;          // 8
-    virtual HRESULT AddZone(IZRZone* zone) = 0;                        // 9
-    virtual HRESULT CreateZone(IZRZone** zone) = 0;                    // 10
-    virtual HRESULT RemoveZone(LONG index) = 0;                        // 11
-    virtual HRESULT RemoveAll() = 0;                                   // 12
-    virtual HRESULT GetZone(VARIANT index, IZRZone** zone) = 0;        // 13
-    virtual HRESULT GetCount(LONG* count) = 0;                         // 14
+    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;    // 7
+    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;    // 8
+    virtual HRESULT AddZone(IZRZone* zone) = 0;                  // 9
+    virtual HRESULT CreateZone(IZRZone** zone) = 0;              // 10
+    virtual HRESULT RemoveZone(LONG index) = 0;                  // 11
+    virtual HRESULT RemoveAll() = 0;                             // 12
+    virtual HRESULT GetZone(VARIANT index, IZRZone** zone) = 0;  // 13
+    virtual HRESULT GetCount(LONG* count) = 0;                   // 14
 
 protected:
     ~ZRZoneManager() = default;
@@ -111,14 +111,14 @@ protected:
 
 struct ZRStatusMessage : IDispatch {
     static constexpr const IID& iid() { return IID_ZRStatusMessage; }
-    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;          // 7
-    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;          // 8
-    virtual HRESULT GetProcessName(BSTR* name) = 0;                    // 9
-    virtual HRESULT SetProcessName(BSTR name) = 0;                     // 10
-    virtual HRESULT GetMessageType(LONG* type) = 0;                    // 11
-    virtual HRESULT SetMessageType(LONG type) = 0;                     // 12
-    virtual HRESULT GetText(BSTR* text) = 0;                           // 13
-    virtual HRESULT SetText(BSTR text) = 0;                            // 14
+    virtual HRESULT LoadProperties(IZRXMLMarkup* markup) = 0;  // 7
+    virtual HRESULT SaveProperties(IZRXMLMarkup* markup) = 0;  // 8
+    virtual HRESULT GetProcessName(BSTR* name) = 0;            // 9
+    virtual HRESULT SetProcessName(BSTR name) = 0;             // 10
+    virtual HRESULT GetMessageType(LONG* type) = 0;            // 11
+    virtual HRESULT SetMessageType(LONG type) = 0;             // 12
+    virtual HRESULT GetText(BSTR* text) = 0;                   // 13
+    virtual HRESULT SetText(BSTR text) = 0;                    // 14
 
 protected:
     ~ZRStatusMessage() = default;
@@ -126,10 +126,10 @@ protected:
 
 struct IZRStatusMessages : IDispatch {
     static constexpr const IID& iid() { return IID_IZRStatusMessages; }
-    virtual HRESULT GetCount(LONG* count) = 0;                         // 7
+    virtual HRESULT GetCount(LONG* count) = 0;                           // 7
     virtual HRESULT GetItem(LONG index, ZRStatusMessage** message) = 0;  // 8
-    virtual HRESULT Clear() = 0;                                       // 9
-    virtual HRESULT Add(ZRStatusMessage* message) = 0;                 // 10
+    virtual HRESULT Clear() = 0;                                         // 9
+    virtual HRESULT Add(ZRStatusMessage* message) = 0;                   // 10
 
 protected:
     ~IZRStatusMessages() = default;
@@ -137,20 +137,20 @@ protected:
 
 struct IZRImage : IDispatch {
     static constexpr const IID& iid() { return IID_IZRImage; }
-    virtual HRESULT GetWidth(LONG* width) = 0;                         // 7
-    virtual HRESULT GetHeight(LONG* height) = 0;                       // 8
-    virtual HRESULT GetBitDepth(LONG* bits) = 0;                       // 9
-    virtual HRESULT GetHandle(int* handle) = 0;                        // 10
-    virtual HRESULT SetHandle(int handle) = 0;                         // 11
-    virtual HRESULT SetImageType(LONG type) = 0;                       // 12
-    virtual HRESULT GetImageType(LONG* type) = 0;                      // 13
-    virtual HRESULT GetFilePath(BSTR* path) = 0;                       // 14
-    virtual HRESULT SetFilePath(BSTR path) = 0;                        // 15
-    virtual HRESULT GetXResolution(LONG* dpi) = 0;                     // 16
-    virtual HRESULT GetYResolution(LONG* dpi) = 0;                     // 17
-    virtual HRESULT IsModified(VARIANT_BOOL* modified) = 0;            // 18
-    virtual HRESULT SetModified(VARIANT_BOOL modified) = 0;            // 19
-    virtual HRESULT Refresh() = 0;                                     // 20
+    virtual HRESULT GetWidth(LONG* width) = 0;               // 7
+    virtual HRESULT GetHeight(LONG* height) = 0;             // 8
+    virtual HRESULT GetBitDepth(LONG* bits) = 0;             // 9
+    virtual HRESULT GetHandle(int* handle) = 0;              // 10
+    virtual HRESULT SetHandle(int handle) = 0;               // 11
+    virtual HRESULT SetImageType(LONG type) = 0;             // 12
+    virtual HRESULT GetImageType(LONG* type) = 0;            // 13
+    virtual HRESULT GetFilePath(BSTR* path) = 0;             // 14
+    virtual HRESULT SetFilePath(BSTR path) = 0;              // 15
+    virtual HRESULT GetXResolution(LONG* dpi) = 0;           // 16
+    virtual HRESULT GetYResolution(LONG* dpi) = 0;           // 17
+    virtual HRESULT IsModified(VARIANT_BOOL* modified) = 0;  // 18
+    virtual HRESULT SetModified(VARIANT_BOOL modified) = 0;  // 19
+    virtual HRESULT Refresh() = 0;                           // 20
 
 protected:
     ~IZRImage() = default;
@@ -160,12 +160,12 @@ protected:
 // exposes three of them, each with its own path getter slot.
 struct IZRPagePartA : IDispatch {
     static constexpr const IID& iid() { return IID_IZRPagePartA; }
-    virtual HRESULT GetKind(BSTR* kind) = 0;                           // 7
-    virtual HRESULT SetFilePath(BSTR path) = 0;                        // 8
-    virtual HRESULT GetSize(LONG* bytes) = 0;                          // 9
-    virtual HRESULT Exists(VARIANT_BOOL* exists) = 0;                  // 10
-    virtual HRESULT Reserved11() = 0;                                  // 11
-    virtual HRESULT GetFilePath(BSTR* path) = 0;                       // 12
+    virtual HRESULT GetKind(BSTR* kind) = 0;           // 7
+    virtual HRESULT SetFilePath(BSTR path) = 0;        // 8
+    virtual HRESULT GetSize(LONG* bytes) = 0;          // 9
+    virtual HRESULT Exists(VARIANT_BOOL* exists) = 0;  // 10
+    virtual HRESULT Reserved11() = 0;                  // 11
+    virtual HRESULT GetFilePath(BSTR* path) = 0;       // 12
 
 protected:
     ~IZRPagePartA() = default;
@@ -173,11 +173,11 @@ protected:
 
 struct IZRPagePartB : IDispatch {
     static constexpr const IID& iid() { return IID_IZRPagePartB; }
-    virtual HRESULT GetKind(BSTR* kind) = 0;                           // 7
-    virtual HRESULT SetFilePath(BSTR path) = 0;                        // 8
-    virtual HRESULT GetSize(LONG* bytes) = 0;                          // 9
-    virtual HRESULT Exists(VARIANT_BOOL* exists) = 0;                  // 10
-    virtual HRESULT GetFilePath(BSTR* path) = 0;                       // 11
+    virtual HRESULT GetKind(BSTR* kind) = 0;           // 7
+    virtual HRESULT SetFilePath(BSTR path) = 0;        // 8
+    virtual HRESULT GetSize(LONG* bytes) = 0;          // 9
+    virtual HRESULT Exists(VARIANT_BOOL* exists) = 0;  // 10
+    virtual HRESULT GetFilePath(BSTR* path) = 0;       // 11
 
 protected:
     ~IZRPagePartB() = default;
@@ -185,9 +185,9 @@ protected:
 
 struct IZRPagePartC : IDispatch {
     static constexpr const IID& iid() { return IID_IZRPagePartC; }
-    virtual HRESULT GetFilePath(BSTR* path) = 0;                       // 7
-    virtual HRESULT SetFilePath(BSTR path) = 0;                        // 8
-    virtual HRESULT GetKind(BSTR* kind) = 0;                           // 9
+    virtual HRESULT GetFilePath(BSTR* path) = 0;  // 7
+    virtual HRESULT SetFilePath(BSTR path) = 0;   // 8
+    virtual HRESULT GetKind(BSTR* kind) = 0;      // 9
 
 protected:
     ~IZRPagePartC() = default;
@@ -195,24 +195,24 @@ protected:
 
 struct IZRPage : IDispatch {
     static constexpr const IID& iid() { return IID_IZRPage; }
-    virtual HRESULT GetFileName(BSTR* name) = 0;                       // 7
-    virtual HRESULT GetPageIndex(LONG* index) = 0;                     // 8
-    virtual HRESULT IsRemoved(VARIANT_BOOL* removed) = 0;              // 9
-    virtual HRESULT SetImage(IZRImage* image) = 0;                     // 10
-    virtual HRESULT GetContainer(IZRPageContainer** container) = 0;    // 11
-    virtual HRESULT SetPageNumber(LONG number) = 0;                    // 12
-    virtual HRESULT GetName(BSTR* name) = 0;                           // 13
-    virtual HRESULT SetName(BSTR name) = 0;                            // 14
-    virtual HRESULT GetImage(IZRImage** image) = 0;                    // 15
-    virtual HRESULT HasImage(VARIANT_BOOL* has) = 0;                   // 16
-    virtual HRESULT GetTextPart(IZRPagePartA** part) = 0;              // 17
-    virtual HRESULT SetTextPart(IZRPagePartA* part) = 0;               // 18
-    virtual HRESULT GetThumbnailPart(IZRPagePartB** part) = 0;         // 19
-    virtual HRESULT SetThumbnailPart(IZRPagePartB* part) = 0;          // 20
-    virtual HRESULT GetMetadataPart(IZRPagePartC** part) = 0;          // 21
-    virtual HRESULT SetMetadataPart(IZRPagePartC* part) = 0;           // 22
-    virtual HRESULT GetPageNumber(LONG* number) = 0;                   // 23
-    virtual HRESULT GetStatusMessages(IZRStatusMessages** list) = 0;   // 24
+    virtual HRESULT GetFileName(BSTR* name) = 0;                      // 7
+    virtual HRESULT GetPageIndex(LONG* index) = 0;                    // 8
+    virtual HRESULT IsRemoved(VARIANT_BOOL* removed) = 0;             // 9
+    virtual HRESULT SetImage(IZRImage* image) = 0;                    // 10
+    virtual HRESULT GetContainer(IZRPageContainer** container) = 0;   // 11
+    virtual HRESULT SetPageNumber(LONG number) = 0;                   // 12
+    virtual HRESULT GetName(BSTR* name) = 0;                          // 13
+    virtual HRESULT SetName(BSTR name) = 0;                           // 14
+    virtual HRESULT GetImage(IZRImage** image) = 0;                   // 15
+    virtual HRESULT HasImage(VARIANT_BOOL* has) = 0;                  // 16
+    virtual HRESULT GetTextPart(IZRPagePartA** part) = 0;             // 17
+    virtual HRESULT SetTextPart(IZRPagePartA* part) = 0;              // 18
+    virtual HRESULT GetThumbnailPart(IZRPagePartB** part) = 0;        // 19
+    virtual HRESULT SetThumbnailPart(IZRPagePartB* part) = 0;         // 20
+    virtual HRESULT GetMetadataPart(IZRPagePartC** part) = 0;         // 21
+    virtual HRESULT SetMetadataPart(IZRPagePartC* part) = 0;          // 22
+    virtual HRESULT GetPageNumber(LONG* number) = 0;                  // 23
+    virtual HRESULT GetStatusMessages(IZRStatusMessages** list) = 0;  // 24
 
 protected:
     ~IZRPage() = default;
@@ -220,23 +220,23 @@ protected:
 
 struct IZRPageContainer : IDispatch {
     static constexpr const IID& iid() { return IID_IZRPageContainer; }
-    virtual HRESULT GetFilePath(BSTR* path) = 0;                       // 7
-    virtual HRESULT GetPageCount(LONG* count) = 0;                     // 8
-    virtual HRESULT GetPage(LONG number, IZRPage** page) = 0;          // 9
-    virtual HRESULT GetToken(BSTR key, VARIANT* value) = 0;            // 10
-    virtual HRESULT SetToken(BSTR key, VARIANT value) = 0;             // 11
-    virtual HRESULT RemoveToken(BSTR key) = 0;                         // 12
-    virtual HRESULT AddPage(IZRPage* page) = 0;                        // 13
-    virtual HRESULT InsertPage(LONG number, IZRPage* page) = 0;        // 14
-    virtual HRESULT MovePage(LONG from, LONG to) = 0;                  // 15
-    virtual HRESULT GetName(BSTR* name) = 0;                           // 16
-    virtual HRESULT SetName(BSTR name) = 0;                            // 17
-    virtual HRESULT IsModified(VARIANT_BOOL* modified) = 0;            // 18
-    virtual HRESULT SetModified(VARIANT_BOOL modified) = 0;            // 19
-    virtual HRESULT GetRemovedCount(LONG* count) = 0;                  // 20
+    virtual HRESULT GetFilePath(BSTR* path) = 0;                            // 7
+    virtual HRESULT GetPageCount(LONG* count) = 0;                          // 8
+    virtual HRESULT GetPage(LONG number, IZRPage** page) = 0;               // 9
+    virtual HRESULT GetToken(BSTR key, VARIANT* value) = 0;                 // 10
+    virtual HRESULT SetToken(BSTR key, VARIANT value) = 0;                  // 11
+    virtual HRESULT RemoveToken(BSTR key) = 0;                              // 12
+    virtual HRESULT AddPage(IZRPage* page) = 0;                             // 13
+    virtual HRESULT InsertPage(LONG number, IZRPage* page) = 0;             // 14
+    virtual HRESULT MovePage(LONG from, LONG to) = 0;                       // 15
+    virtual HRESULT GetName(BSTR* name) = 0;                                // 16
+    virtual HRESULT SetName(BSTR name) = 0;                                 // 17
+    virtual HRESULT IsModified(VARIANT_BOOL* modified) = 0;                 // 18
+    virtual HRESULT SetModified(VARIANT_BOOL modified) = 0;                 // 19
+    virtual HRESULT GetRemovedCount(LONG* count) = 0;                       // 20
     virtual HRESULT IsPageRemoved(LONG number, VARIANT_BOOL* removed) = 0;  // 21
-    virtual HRESULT Reserved22() = 0;                                  // 22
-    virtual HRESULT RemovePage(LONG number) = 0;                       // 23
+    virtual HRESULT Reserved22() = 0;                                       // 22
+    virtual HRESULT RemovePage(LONG number) = 0;                            // 23
 
 protected:
     ~IZRPageContainer() = default;

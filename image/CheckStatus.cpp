@@ -7,10 +7,19 @@
 void CheckStatus(int status) {
     if (status >= 0) return;
     switch (status) {
-        case -21: throw CZRException(IDS_UNSUPPORTED_COLOR);
-        case -12: case -7: case -3: case -2: throw CZRException(IDS_ERROR_ACCESSING_FILE);
-        case -9: case -6: throw CZRException(IDS_ERROR_SAVING_FILE);
-        case -1: throw CZRException(IDS_OUT_OF_MEMORY);
-        default: throw CZRException(IDS_UNKNOWN_INTERNAL_ERROR);
+        case -21:
+            throw CZRException(IDS_UNSUPPORTED_COLOR);
+        case -12:
+        case -7:
+        case -3:
+        case -2:
+            throw CZRException(IDS_ERROR_ACCESSING_FILE);
+        case -9:
+        case -6:
+            throw CZRException(IDS_ERROR_SAVING_FILE);
+        case -1:
+            throw CZRException(IDS_OUT_OF_MEMORY);
+        default:
+            throw CZRException(IDS_UNKNOWN_INTERNAL_ERROR);
     }
 }

@@ -12,8 +12,7 @@
 ZR_COM_API HRESULT CoInitializeEx(void* reserved, DWORD model);
 ZR_COM_API void CoUninitialize();
 
-ZR_COM_API HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags,
-                                         DWORD* cookie);
+ZR_COM_API HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags, DWORD* cookie);
 ZR_COM_API HRESULT CoRevokeClassObject(DWORD cookie);
 ZR_COM_API HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* reserved, REFIID riid, void** out);
 ZR_COM_API HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** out);

@@ -19,8 +19,10 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
     const auto byteCount = static_cast<std::uint32_t>(bytes);
     std::memcpy(block, &byteCount, kPrefix);
     auto* result = reinterpret_cast<OLECHAR*>(block + kPrefix);
-    if (text && length) std::memcpy(result, text, bytes);
-    else if (length) std::memset(result, 0, bytes);
+    if (text && length)
+        std::memcpy(result, text, bytes);
+    else if (length)
+        std::memset(result, 0, bytes);
     result[length] = 0;
     return result;
 }

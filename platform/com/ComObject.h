@@ -142,7 +142,8 @@ public:
             AddRef();
             return S_OK;
         }
-        return ComQueryInterface(&contained_, static_cast<IUnknown*>(contained_.QueryInterfaceMap(IID_IUnknown)), riid, out);
+        return ComQueryInterface(&contained_, static_cast<IUnknown*>(contained_.QueryInterfaceMap(IID_IUnknown)), riid,
+                                 out);
     }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
@@ -203,8 +204,10 @@ public:
         return hr;
     }
     HRESULT LockServer(BOOL lock) override {
-        if (lock) ++ModuleLockCount();
-        else --ModuleLockCount();
+        if (lock)
+            ++ModuleLockCount();
+        else
+            --ModuleLockCount();
         return S_OK;
     }
 

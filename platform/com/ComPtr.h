@@ -4,8 +4,8 @@
 
 #include "platform/com/Unknown.h"
 
-#include <string>
 #include <memory>
+#include <string>
 #include <utility>
 
 template <class T>
@@ -99,7 +99,7 @@ public:
         s_ = s;
     }
     void Empty() { Attach(nullptr); }
-    BSTR* operator&() { return &s_; }  // NOLINT: COM out-parameter idiom
+    BSTR* operator&() { return &s_; }     // NOLINT: COM out-parameter idiom
     operator BSTR() const { return s_; }  // NOLINT(google-explicit-constructor)
     UINT Length() const { return SysStringLen(s_); }
     std::u16string_view view() const { return s_ ? std::u16string_view(s_, Length()) : std::u16string_view(); }
@@ -125,8 +125,10 @@ public:
     explicit CComVariant(SHORT value, VARTYPE type = VT_I2) {
         VariantInit(this);
         vt = type;
-        if (type == VT_BOOL) boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-        else iVal = value;
+        if (type == VT_BOOL)
+            boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+        else
+            iVal = value;
     }
     explicit CComVariant(LONG value, VARTYPE type = VT_I4) {
         VariantInit(this);

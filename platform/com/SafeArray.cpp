@@ -8,14 +8,33 @@
 namespace {
 ULONG ElementSize(VARTYPE vt) {
     switch (vt) {
-        case VT_BSTR: return sizeof(BSTR);
-        case VT_VARIANT: return sizeof(VARIANT);
-        case VT_UNKNOWN: case VT_DISPATCH: return sizeof(void*);
-        case VT_I1: case VT_UI1: return 1;
-        case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-        case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-        case VT_I8: case VT_UI8: case VT_R8: return 8;
-        default: return 0;
+        case VT_BSTR:
+            return sizeof(BSTR);
+        case VT_VARIANT:
+            return sizeof(VARIANT);
+        case VT_UNKNOWN:
+        case VT_DISPATCH:
+            return sizeof(void*);
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+        case VT_R8:
+            return 8;
+        default:
+            return 0;
     }
 }
 
@@ -51,8 +70,10 @@ HRESULT SafeArrayDestroy(SAFEARRAY* a) {
     auto* data = static_cast<unsigned char*>(a->pvData);
     for (ULONG i = 0; i < a->rgsabound[0].cElements; ++i) {
         void* item = data + i * a->cbElements;
-        if (a->vt == VT_BSTR) SysFreeString(*static_cast<BSTR*>(item));
-        else if (a->vt == VT_VARIANT) VariantClear(static_cast<VARIANT*>(item));
+        if (a->vt == VT_BSTR)
+            SysFreeString(*static_cast<BSTR*>(item));
+        else if (a->vt == VT_VARIANT)
+            VariantClear(static_cast<VARIANT*>(item));
         else if ((a->vt == VT_UNKNOWN || a->vt == VT_DISPATCH) && *static_cast<IUnknown**>(item))
             (*static_cast<IUnknown**>(item))->Release();
     }

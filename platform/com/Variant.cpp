@@ -21,12 +21,15 @@ HRESULT VariantClear(VARIANT* v) {
             SafeArrayDestroy(v->parray);
         } else {
             switch (v->vt) {
-                case VT_BSTR: SysFreeString(v->bstrVal); break;
+                case VT_BSTR:
+                    SysFreeString(v->bstrVal);
+                    break;
                 case VT_UNKNOWN:
                 case VT_DISPATCH:
                     if (v->punkVal) v->punkVal->Release();
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
     }
@@ -66,39 +69,80 @@ struct TypeName {
     const char* name;
 };
 constexpr TypeName kTypeNames[] = {
-    {VT_EMPTY, "VT_EMPTY"}, {VT_NULL, "VT_NULL"}, {VT_I2, "VT_I2"},     {VT_I4, "VT_I4"},     {VT_R4, "VT_R4"},
-    {VT_R8, "VT_R8"},       {VT_BSTR, "VT_BSTR"}, {VT_BOOL, "VT_BOOL"}, {VT_I1, "VT_I1"},     {VT_UI1, "VT_UI1"},
-    {VT_UI2, "VT_UI2"},     {VT_UI4, "VT_UI4"},   {VT_I8, "VT_I8"},     {VT_UI8, "VT_UI8"},   {VT_INT, "VT_INT"},
+    {VT_EMPTY, "VT_EMPTY"}, {VT_NULL, "VT_NULL"},   {VT_I2, "VT_I2"},     {VT_I4, "VT_I4"},   {VT_R4, "VT_R4"},
+    {VT_R8, "VT_R8"},       {VT_BSTR, "VT_BSTR"},   {VT_BOOL, "VT_BOOL"}, {VT_I1, "VT_I1"},   {VT_UI1, "VT_UI1"},
+    {VT_UI2, "VT_UI2"},     {VT_UI4, "VT_UI4"},     {VT_I8, "VT_I8"},     {VT_UI8, "VT_UI8"}, {VT_INT, "VT_INT"},
     {VT_UINT, "VT_UINT"},   {VT_ERROR, "VT_ERROR"},
 };
 
 bool IsInteger(VARTYPE vt) {
     switch (vt) {
-        case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8:
-        case VT_INT: case VT_UINT: case VT_BOOL: case VT_ERROR:
+        case VT_I1:
+        case VT_I2:
+        case VT_I4:
+        case VT_I8:
+        case VT_UI1:
+        case VT_UI2:
+        case VT_UI4:
+        case VT_UI8:
+        case VT_INT:
+        case VT_UINT:
+        case VT_BOOL:
+        case VT_ERROR:
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
 // Reads any scalar as a long double (exact for all integer types we use).
 bool ReadNumber(const VARIANT& v, long double* out) {
     switch (v.vt) {
-        case VT_I1: *out = static_cast<signed char>(v.cVal); return true;
-        case VT_I2: *out = v.iVal; return true;
-        case VT_I4: case VT_ERROR: *out = v.lVal; return true;
-        case VT_INT: *out = v.intVal; return true;
-        case VT_I8: *out = static_cast<long double>(v.llVal); return true;
-        case VT_UI1: *out = v.bVal; return true;
-        case VT_UI2: *out = v.uiVal; return true;
-        case VT_UI4: *out = v.ulVal; return true;
-        case VT_UINT: *out = v.uintVal; return true;
-        case VT_UI8: *out = static_cast<long double>(v.ullVal); return true;
-        case VT_R4: *out = v.fltVal; return true;
-        case VT_R8: *out = v.dblVal; return true;
-        case VT_BOOL: *out = v.boolVal ? -1 : 0; return true;
-        case VT_EMPTY: *out = 0; return true;
-        default: return false;
+        case VT_I1:
+            *out = static_cast<signed char>(v.cVal);
+            return true;
+        case VT_I2:
+            *out = v.iVal;
+            return true;
+        case VT_I4:
+        case VT_ERROR:
+            *out = v.lVal;
+            return true;
+        case VT_INT:
+            *out = v.intVal;
+            return true;
+        case VT_I8:
+            *out = static_cast<long double>(v.llVal);
+            return true;
+        case VT_UI1:
+            *out = v.bVal;
+            return true;
+        case VT_UI2:
+            *out = v.uiVal;
+            return true;
+        case VT_UI4:
+            *out = v.ulVal;
+            return true;
+        case VT_UINT:
+            *out = v.uintVal;
+            return true;
+        case VT_UI8:
+            *out = static_cast<long double>(v.ullVal);
+            return true;
+        case VT_R4:
+            *out = v.fltVal;
+            return true;
+        case VT_R8:
+            *out = v.dblVal;
+            return true;
+        case VT_BOOL:
+            *out = v.boolVal ? -1 : 0;
+            return true;
+        case VT_EMPTY:
+            *out = 0;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -111,8 +155,14 @@ bool ParseText(const std::string& raw, long double* out) {
     if (text.empty()) return false;
     std::string lower;
     for (char c : text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    if (lower == "true") { *out = -1; return true; }
-    if (lower == "false") { *out = 0; return true; }
+    if (lower == "true") {
+        *out = -1;
+        return true;
+    }
+    if (lower == "false") {
+        *out = 0;
+        return true;
+    }
     double value = 0;
     const char* first = text.data();
     if (*first == '+') ++first;
@@ -191,20 +241,57 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, USHORT, VARTYPE vt)
         if (IsInteger(vt) && vt != VT_BOOL && source->vt == VT_BSTR && std::nearbyint(n) != n)
             return DISP_E_TYPEMISMATCH;
         switch (vt) {
-            case VT_I1: if (!FitsInteger<signed char>(n)) return DISP_E_OVERFLOW; result.cVal = static_cast<char>(std::nearbyint(n)); break;
-            case VT_I2: if (!FitsInteger<SHORT>(n)) return DISP_E_OVERFLOW; result.iVal = static_cast<SHORT>(std::nearbyint(n)); break;
-            case VT_I4: if (!FitsInteger<LONG>(n)) return DISP_E_OVERFLOW; result.lVal = static_cast<LONG>(std::nearbyint(n)); break;
-            case VT_INT: if (!FitsInteger<INT>(n)) return DISP_E_OVERFLOW; result.intVal = static_cast<INT>(std::nearbyint(n)); break;
-            case VT_I8: if (!FitsInteger<LONGLONG>(n)) return DISP_E_OVERFLOW; result.llVal = static_cast<LONGLONG>(std::nearbyint(n)); break;
-            case VT_UI1: if (!FitsInteger<BYTE>(n)) return DISP_E_OVERFLOW; result.bVal = static_cast<BYTE>(std::nearbyint(n)); break;
-            case VT_UI2: if (!FitsInteger<USHORT>(n)) return DISP_E_OVERFLOW; result.uiVal = static_cast<USHORT>(std::nearbyint(n)); break;
-            case VT_UI4: if (!FitsInteger<ULONG>(n)) return DISP_E_OVERFLOW; result.ulVal = static_cast<ULONG>(std::nearbyint(n)); break;
-            case VT_UINT: if (!FitsInteger<UINT>(n)) return DISP_E_OVERFLOW; result.uintVal = static_cast<UINT>(std::nearbyint(n)); break;
-            case VT_UI8: if (!FitsInteger<ULONGLONG>(n)) return DISP_E_OVERFLOW; result.ullVal = static_cast<ULONGLONG>(std::nearbyint(n)); break;
-            case VT_R4: result.fltVal = static_cast<FLOAT>(n); break;
-            case VT_R8: result.dblVal = static_cast<DOUBLE>(n); break;
-            case VT_BOOL: result.boolVal = n != 0 ? VARIANT_TRUE : VARIANT_FALSE; break;
-            default: return DISP_E_TYPEMISMATCH;
+            case VT_I1:
+                if (!FitsInteger<signed char>(n)) return DISP_E_OVERFLOW;
+                result.cVal = static_cast<char>(std::nearbyint(n));
+                break;
+            case VT_I2:
+                if (!FitsInteger<SHORT>(n)) return DISP_E_OVERFLOW;
+                result.iVal = static_cast<SHORT>(std::nearbyint(n));
+                break;
+            case VT_I4:
+                if (!FitsInteger<LONG>(n)) return DISP_E_OVERFLOW;
+                result.lVal = static_cast<LONG>(std::nearbyint(n));
+                break;
+            case VT_INT:
+                if (!FitsInteger<INT>(n)) return DISP_E_OVERFLOW;
+                result.intVal = static_cast<INT>(std::nearbyint(n));
+                break;
+            case VT_I8:
+                if (!FitsInteger<LONGLONG>(n)) return DISP_E_OVERFLOW;
+                result.llVal = static_cast<LONGLONG>(std::nearbyint(n));
+                break;
+            case VT_UI1:
+                if (!FitsInteger<BYTE>(n)) return DISP_E_OVERFLOW;
+                result.bVal = static_cast<BYTE>(std::nearbyint(n));
+                break;
+            case VT_UI2:
+                if (!FitsInteger<USHORT>(n)) return DISP_E_OVERFLOW;
+                result.uiVal = static_cast<USHORT>(std::nearbyint(n));
+                break;
+            case VT_UI4:
+                if (!FitsInteger<ULONG>(n)) return DISP_E_OVERFLOW;
+                result.ulVal = static_cast<ULONG>(std::nearbyint(n));
+                break;
+            case VT_UINT:
+                if (!FitsInteger<UINT>(n)) return DISP_E_OVERFLOW;
+                result.uintVal = static_cast<UINT>(std::nearbyint(n));
+                break;
+            case VT_UI8:
+                if (!FitsInteger<ULONGLONG>(n)) return DISP_E_OVERFLOW;
+                result.ullVal = static_cast<ULONGLONG>(std::nearbyint(n));
+                break;
+            case VT_R4:
+                result.fltVal = static_cast<FLOAT>(n);
+                break;
+            case VT_R8:
+                result.dblVal = static_cast<DOUBLE>(n);
+                break;
+            case VT_BOOL:
+                result.boolVal = n != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+                break;
+            default:
+                return DISP_E_TYPEMISMATCH;
         }
     }
     VariantClear(dest);

@@ -37,8 +37,8 @@ std::vector<std::string> SplitPath(const std::string& path) {
 
 struct Registry::Node {
     std::string name;
-    std::map<std::string, Value> values;                  // keyed by lower-case name
-    std::map<std::string, std::string> valueNames;        // lower-case -> as written
+    std::map<std::string, Value> values;                    // keyed by lower-case name
+    std::map<std::string, std::string> valueNames;          // lower-case -> as written
     std::map<std::string, std::unique_ptr<Node>> children;  // keyed by lower-case name
 };
 
@@ -77,7 +77,6 @@ void Registry::Reset() {
     impl_->root = Node{};
     impl_->loaded = false;
 }
-
 
 void Registry::LoadLocked() {
     if (impl_->loaded) return;

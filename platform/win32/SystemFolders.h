@@ -22,7 +22,7 @@ ZR_COM_API BOOL DeleteFileW(const OLECHAR* path);
 
 struct _stat64i32 {
     std::uint32_t st_mode;
-    std::int32_t st_size;  // 32-bit size, as the run-time library's variant
+    std::int32_t st_size;   // 32-bit size, as the run-time library's variant
     std::int64_t modified;  // seconds since the epoch
 };
 // 0 on success, -1 when the file cannot be examined.

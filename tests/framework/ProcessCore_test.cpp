@@ -46,9 +46,12 @@ unsigned Pixel(int handle, int x, int y) {
     const std::size_t stride = dib::Stride(dib->biWidth, dib->biBitCount);
     const BYTE* row = dib::Bits(dib) + stride * static_cast<std::size_t>(dib->biHeight - 1 - y);
     switch (dib->biBitCount) {
-        case 1: return (row[x / 8] >> (7 - x % 8)) & 1u;
-        case 8: return row[x];
-        default: return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
+        case 1:
+            return (row[x / 8] >> (7 - x % 8)) & 1u;
+        case 8:
+            return row[x];
+        default:
+            return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
     }
 }
 
@@ -77,7 +80,8 @@ TEST_P(RotateDepthTest, QuarterTurnSwapsSidesAndFourTurnsRestoreEveryPixel) {
     ImageWrapper::bitmap_info(page->Image()->Handle(), &header);
     ASSERT_EQ(header.biWidth, 37);
     for (int y = 0; y < 21; ++y)
-        for (int x = 0; x < 37; ++x) ASSERT_EQ(Pixel(page->Image()->Handle(), x, y), Pixel(before, x, y)) << x << "," << y;
+        for (int x = 0; x < 37; ++x)
+            ASSERT_EQ(Pixel(page->Image()->Handle(), x, y), Pixel(before, x, y)) << x << "," << y;
     ImageWrapper::delete_bitmap(before);
 }
 
@@ -131,14 +135,16 @@ TEST_F(RotateTest, NullArgumentsAreRefused) {
 class ThrowingPage : public HostObject<IZRPage> {
 public:
     HRESULT GetImage(IZRImage**) override { throw std::runtime_error("host failure"); }
-#define NOT_USED(sig) HRESULT sig override { return E_NOTIMPL; }
-    NOT_USED(GetFileName(BSTR*)) NOT_USED(GetPageIndex(LONG*)) NOT_USED(IsRemoved(VARIANT_BOOL*))
-    NOT_USED(SetImage(IZRImage*)) NOT_USED(GetContainer(IZRPageContainer**)) NOT_USED(SetPageNumber(LONG))
-    NOT_USED(GetName(BSTR*)) NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*))
-    NOT_USED(GetTextPart(IZRPagePartA**)) NOT_USED(SetTextPart(IZRPagePartA*))
-    NOT_USED(GetThumbnailPart(IZRPagePartB**)) NOT_USED(SetThumbnailPart(IZRPagePartB*))
-    NOT_USED(GetMetadataPart(IZRPagePartC**)) NOT_USED(SetMetadataPart(IZRPagePartC*))
-    NOT_USED(GetPageNumber(LONG*)) NOT_USED(GetStatusMessages(IZRStatusMessages**))
+#define NOT_USED(sig) \
+    HRESULT sig override { return E_NOTIMPL; }
+    NOT_USED(GetFileName(BSTR*))
+    NOT_USED(GetPageIndex(LONG*)) NOT_USED(IsRemoved(VARIANT_BOOL*)) NOT_USED(SetImage(IZRImage*))
+        NOT_USED(GetContainer(IZRPageContainer**)) NOT_USED(SetPageNumber(LONG)) NOT_USED(GetName(BSTR*))
+            NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*)) NOT_USED(GetTextPart(IZRPagePartA**))
+                NOT_USED(SetTextPart(IZRPagePartA*)) NOT_USED(GetThumbnailPart(IZRPagePartB**))
+                    NOT_USED(SetThumbnailPart(IZRPagePartB*)) NOT_USED(GetMetadataPart(IZRPagePartC**))
+                        NOT_USED(SetMetadataPart(IZRPagePartC*)) NOT_USED(GetPageNumber(LONG*))
+                            NOT_USED(GetStatusMessages(IZRStatusMessages**))
 #undef NOT_USED
 };
 

@@ -32,10 +32,9 @@ INSTANTIATE_TEST_SUITE_P(Table, PageRangeTest,
                          ::testing::Values(RangeCase{"", true, {1, 2, 1000}, {}},
                                            RangeCase{"1-3,5,8-", true, {1, 3, 5, 8, 99999}, {4, 6, 7}},
                                            RangeCase{" 2 , 4 ", true, {2, 4}, {1, 3, 5}},
-                                           RangeCase{"-2", true, {1, 2}, {3}},
-                                           RangeCase{"3-2", false, {}, {}}, RangeCase{"0", false, {}, {}},
-                                           RangeCase{"1,,2", false, {}, {}}, RangeCase{"a-b", false, {}, {}},
-                                           RangeCase{"-", false, {}, {}},
+                                           RangeCase{"-2", true, {1, 2}, {3}}, RangeCase{"3-2", false, {}, {}},
+                                           RangeCase{"0", false, {}, {}}, RangeCase{"1,,2", false, {}, {}},
+                                           RangeCase{"a-b", false, {}, {}}, RangeCase{"-", false, {}, {}},
                                            RangeCase{"99999999999", false, {}, {}}));
 
 TEST(PageRangeObjectTest, RefusesBadTextAndKeepsOld) {

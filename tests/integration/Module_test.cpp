@@ -3,8 +3,8 @@
 #include "host/CZRDocument.h"
 #include "host/HostRegistration.h"
 #include "platform/com/Activation.h"
-#include "platform/imagelib/ImageWrapper.h"
 #include "platform/com/ErrorInfo.h"
+#include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
 
 #include <dlfcn.h>
@@ -91,9 +91,9 @@ TEST_F(ModuleTest, UnregisterKeepsRootsAndRemovesClassKeys) {
 
 TEST_F(ModuleTest, CreatedByProgIdRotatesAPageAndLocksTheModule) {
     CComPtr<IZRProcessEx> process;
-    ASSERT_EQ(CreateInstanceByProgId("ZRLeafmendClient91.Rotate.1", IID_IZRProcessEx,
-                                     reinterpret_cast<void**>(&process)),
-              S_OK);
+    ASSERT_EQ(
+        CreateInstanceByProgId("ZRLeafmendClient91.Rotate.1", IID_IZRProcessEx, reinterpret_cast<void**>(&process)),
+        S_OK);
     EXPECT_EQ(TheModule().canUnloadNow(), S_FALSE);
     CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
     document->AppendPage(ImageWrapper::create_handle_from_scratch(40, 10, 1));
@@ -135,8 +135,7 @@ TEST_F(ModuleTest, AggregatedProcessDelegatesIdentityToOuter) {
     ASSERT_EQ(TheModule().getClassObject(kRotate, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     Outer outer;
     IUnknown* bad = nullptr;
-    EXPECT_EQ(factory->CreateInstance(&outer, IID_IZRProcessEx, reinterpret_cast<void**>(&bad)),
-              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IZRProcessEx, reinterpret_cast<void**>(&bad)), CLASS_E_NOAGGREGATION);
     ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
     IZRProcessEx* process = nullptr;
     ASSERT_EQ(outer.QueryInterface(IID_IZRProcessEx, reinterpret_cast<void**>(&process)), S_OK);

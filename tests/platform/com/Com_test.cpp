@@ -44,21 +44,30 @@ TEST_P(VariantChangeTest, ConvertsTextToDeclaredType) {
     if (c.expected == S_OK) {
         EXPECT_EQ(result.vt, c.type);
         switch (c.type) {
-            case VT_I2: EXPECT_EQ(result.iVal, c.value); break;
-            case VT_I4: EXPECT_EQ(result.lVal, c.value); break;
-            case VT_BOOL: EXPECT_EQ(result.boolVal, c.value); break;
-            default: break;
+            case VT_I2:
+                EXPECT_EQ(result.iVal, c.value);
+                break;
+            case VT_I4:
+                EXPECT_EQ(result.lVal, c.value);
+                break;
+            case VT_BOOL:
+                EXPECT_EQ(result.boolVal, c.value);
+                break;
+            default:
+                break;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, VariantChangeTest,
-    ::testing::Values(ChangeCase{"180", VT_I2, S_OK, 180}, ChangeCase{" -90 ", VT_I2, S_OK, -90},
-                      ChangeCase{"32768", VT_I2, DISP_E_OVERFLOW, 0}, ChangeCase{"ninety", VT_I2, DISP_E_TYPEMISMATCH, 0},
-                      ChangeCase{"2.5", VT_I4, DISP_E_TYPEMISMATCH, 0}, ChangeCase{"", VT_I4, DISP_E_TYPEMISMATCH, 0},
-                      ChangeCase{"true", VT_BOOL, S_OK, VARIANT_TRUE}, ChangeCase{"0", VT_BOOL, S_OK, VARIANT_FALSE},
-                      ChangeCase{"2147483647", VT_I4, S_OK, 2147483647LL}));
+INSTANTIATE_TEST_SUITE_P(Table, VariantChangeTest,
+                         ::testing::Values(ChangeCase{"180", VT_I2, S_OK, 180}, ChangeCase{" -90 ", VT_I2, S_OK, -90},
+                                           ChangeCase{"32768", VT_I2, DISP_E_OVERFLOW, 0},
+                                           ChangeCase{"ninety", VT_I2, DISP_E_TYPEMISMATCH, 0},
+                                           ChangeCase{"2.5", VT_I4, DISP_E_TYPEMISMATCH, 0},
+                                           ChangeCase{"", VT_I4, DISP_E_TYPEMISMATCH, 0},
+                                           ChangeCase{"true", VT_BOOL, S_OK, VARIANT_TRUE},
+                                           ChangeCase{"0", VT_BOOL, S_OK, VARIANT_FALSE},
+                                           ChangeCase{"2147483647", VT_I4, S_OK, 2147483647LL}));
 
 TEST(VariantTest, CopiesStringsDeeplyAndNamesTypes) {
     CComVariant a("text");

@@ -16,9 +16,12 @@ unsigned Pixel(int handle, int x, int y) {
     const BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
     const BYTE* row = dib::Bits(dib) + dib::Stride(dib->biWidth, dib->biBitCount) * (dib->biHeight - 1 - y);
     switch (dib->biBitCount) {
-        case 1: return (row[x / 8] >> (7 - x % 8)) & 1u;
-        case 8: return row[x];
-        default: return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
+        case 1:
+            return (row[x / 8] >> (7 - x % 8)) & 1u;
+        case 8:
+            return row[x];
+        default:
+            return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
     }
 }
 

@@ -1,6 +1,6 @@
 // Saving a process as XML and loading it back into a new object.
-#include "processes/geometry/CZRInvert.h"
 #include "framework/ZoneAccess.h"
+#include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "tests/support/TestHost.h"
 
