@@ -27,7 +27,8 @@ public:
 
     // With an image (the deskew use) or without (the line-removal base).
     explicit LineSig(PixelImage* image = nullptr);
-    ~LineSig();
+    // Virtual so a derived signature held by a LineSig pointer is destroyed whole.
+    virtual ~LineSig();
     LineSig(const LineSig&) = delete;
     LineSig& operator=(const LineSig&) = delete;
 
