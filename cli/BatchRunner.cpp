@@ -153,10 +153,6 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
         page->GetPageNumber(&number);
         nlohmann::json entry = {{"file", input}, {"page", number}};
         const auto started = std::chrono::steady_clock::now();
-        // Keep the input pixels so a failing process never leaves a half-changed page.
-        const int original =
-            page->Image() ? ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(page->Image()->Handle()))
-                          : -1;
         bool pageOk = true;
         for (const PipelineStep& step : steps) {
             if (!Selected(step.process, number)) continue;
@@ -170,14 +166,17 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
                         code + ")",
                     bar);
                 entry["error"] = {{"process", step.name}, {"message", text}, {"hresult", code}};
-                if (original >= 0)
-                    page->Image()->SetHandle(ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(original)));
+                // A failing process may have changed part of the page: the page
+                // goes out as it came in, read again from the unchanged input.
+                if (page->Image()) {
+                    const int original = imagefile::LoadPage(input, number - 1);
+                    if (original >= 0) page->Image()->SetHandle(original);
+                }
                 pageOk = false;
                 break;
             }
             if (document->Removed(number)) break;
         }
-        if (original >= 0) ImageWrapper::delete_bitmap(original);
         entry["ok"] = pageOk;
         entry["removed"] = document->Removed(number);
         entry["messages"] = Messages(page);

@@ -4,7 +4,8 @@
 // reported with file, page, process and message, and the batch goes on.
 // With several jobs, files are shared out to worker threads, each with its
 // own set of process objects (an object handles one page at a time).
-// Cost: the processes' own plus one decode and one encode per page.
+// A page whose process fails is read again from its input file and goes out
+// unchanged. Cost: the processes' own plus one decode and one encode per page.
 #pragma once
 
 #include "host/ProcessInterfaces.h"

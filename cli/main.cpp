@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 
 namespace {
 
@@ -50,8 +51,14 @@ int RunCommand(const std::string& jobPath, const std::vector<std::string>& proce
                const std::vector<std::string>& zones, const std::vector<std::string>& inputs,
                const std::string& outputDir, const std::string& reportPath, bool failFast, bool quiet, int jobs) {
     ProcessFactory factory;
+    std::map<std::string, std::string> outputs;
     for (const std::string& input : inputs) {
+        const std::string name = std::filesystem::path(input).filename().string();
+        const auto [first, fresh] = outputs.emplace(name, input);
         std::error_code ec;
+        if (!fresh)
+            throw CliError(input + " and " + first->second + " would both be written as " + name +
+                           " in the output folder; give each file once and run same-named files separately");
         const auto target = std::filesystem::path(outputDir) / std::filesystem::path(input).filename();
         if (std::filesystem::exists(target) && std::filesystem::equivalent(target, input, ec))
             throw CliError(input + ": the output would overwrite the input; choose another output folder");

@@ -83,6 +83,40 @@ TEST_F(JobZoneTest, ZoneOptionAppliesToZoneCapableProcesses) {
               0);
 }
 
+TEST_F(JobZoneTest, FailingPageGoesOutAsItCameInAndIsReported) {
+    // A 7-pixel-wide page: rotate succeeds, then a zone run cannot wrap the
+    // 5-pixel-wide result and fails.
+    const int page = ImageWrapper::create_handle_from_scratch(7, 5, 8);
+    dib::Bits(ImageWrapper::get_raw_dib(page))[0] = 17;
+    ASSERT_GE(imagefile::SavePages((work_ / "narrow.png").string(), {page}, ImageFileFormat::Png), 0);
+    ImageWrapper::delete_bitmap(page);
+    EXPECT_EQ(Leafmend("run -q -p Rotate -p \"Invert zone=0,0,2,2\" " + (work_ / "narrow.png").string() + " " +
+                       (work_ / "page.png").string() + " -o " + (work_ / "out").string()),
+              1);
+    const std::string error = Read(work_ / "stderr");
+    EXPECT_NE(error.find("narrow.png: page 1: Invert: Unknown error in CZRInvert::Process. (0x800407D1)"),
+              std::string::npos)
+        << error;
+    const int result = imagefile::LoadPage((work_ / "out/narrow.png").string(), 0);
+    ASSERT_GE(result, 0);
+    const BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(result);
+    EXPECT_EQ(dib->biWidth, 7);
+    EXPECT_EQ(dib->biHeight, 5);
+    EXPECT_EQ(dib::Bits(dib)[0], 17);
+    ImageWrapper::delete_bitmap(result);
+    // The other file of the batch was still processed.
+    EXPECT_TRUE(fs::exists(work_ / "out/page.png"));
+}
+
+TEST_F(JobZoneTest, SameOutputNameTwiceIsRefused) {
+    fs::create_directories(work_ / "other");
+    fs::copy_file(work_ / "page.png", work_ / "other/page.png");
+    EXPECT_EQ(Leafmend("run -q -p Invert " + (work_ / "page.png").string() + " " + (work_ / "other/page.png").string() +
+                       " -o " + (work_ / "out").string()),
+              2);
+    EXPECT_NE(Read(work_ / "stderr").find("would both be written as page.png"), std::string::npos);
+}
+
 struct BadJob {
     const char* label;
     const char* xml;
