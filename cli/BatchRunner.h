@@ -1,5 +1,5 @@
 // Runs a pipeline of processes over every page of every input file and
-// writes each result file beside no other: under a temporary name in the
+// writes each result file under a temporary name in the
 // output folder, then renamed. A failing page keeps its input pixels, is
 // reported with file, page, process and message, and the batch goes on.
 // With several jobs, files are shared out to worker threads, each with its
