@@ -62,6 +62,7 @@ struct BatchRunner::FileOutcome {
     long pages = 0;
     long failedPages = 0;
     long removedPages = 0;
+    long unhandledPages = 0;
     bool fileFailed = false;
     bool ok = true;
     std::string written;
@@ -117,6 +118,7 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
         result.pages += outcome.pages;
         result.failedPages += outcome.failedPages;
         result.removedPages += outcome.removedPages;
+        result.unhandledPages += outcome.unhandledPages;
         if (outcome.fileFailed) result.failedFiles++;
         if (!outcome.written.empty()) result.written.push_back(outcome.written);
         for (auto& entry : outcome.report) result.report.push_back(std::move(entry));
@@ -154,6 +156,7 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
         nlohmann::json entry = {{"file", input}, {"page", number}};
         const auto started = std::chrono::steady_clock::now();
         bool pageOk = true;
+        nlohmann::json unhandled = nlohmann::json::array();
         for (const PipelineStep& step : steps) {
             if (!Selected(step.process, number)) continue;
             VARIANT_BOOL handled = VARIANT_FALSE;
@@ -176,7 +179,11 @@ void BatchRunner::RunFile(const std::vector<PipelineStep>& steps, const std::str
                 break;
             }
             if (document->Removed(number)) break;
+            // The process left this page alone (no image, a depth or setting it refuses).
+            if (!handled) unhandled.push_back(step.name);
         }
+        entry["unhandled"] = unhandled;
+        if (!unhandled.empty()) outcome.unhandledPages++;
         entry["ok"] = pageOk;
         entry["removed"] = document->Removed(number);
         entry["messages"] = Messages(page);

@@ -37,6 +37,7 @@ struct BatchResult {
     long failedPages = 0;
     long failedFiles = 0;
     long removedPages = 0;
+    long unhandledPages = 0;  // pages some process answered it did not handle
     std::vector<std::string> written;
     nlohmann::json report = nlohmann::json::array();
 };

@@ -75,6 +75,9 @@ int RunCommand(const std::string& jobPath, const std::vector<std::string>& proce
         std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
                   << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
                   << result.failedFiles << " file(s) unreadable or unwritable.\n";
+        if (result.unhandledPages)
+            std::cout << result.unhandledPages << " page(s) were left alone by a process that did not handle them"
+                      << " (unsupported depth or setting; see the status messages in --report).\n";
         std::cout << "Wrote " << result.written.size() << " file(s) to " << outputDir << "\n";
     }
     return (result.failedPages || result.failedFiles) ? 1 : 0;

@@ -74,6 +74,13 @@ for f in "$work"/serial/*; do
     check "parallel run matches serial for $(basename "$f")" cmp -s "$f" "$work/parallel/$(basename "$f")"
 done
 
+# A setting a process does not handle leaves the page alone and says so.
+"$leafmend" run -p "Deskew DetectionType=lines" "$samples/grey_border_rule.png" -o "$work/unhandled" \
+    --report "$work/unhandled.json" > "$work/unhandled.out" 2>&1
+check "unhandled page is not a failure" test $? -eq 0
+check "unhandled page is reported" grep -q "left alone by a process" "$work/unhandled.out"
+check "report names the process" grep -q '"Deskew"' "$work/unhandled.json"
+
 # list and show.
 check "list names Rotate" bash -c "'$leafmend' list | grep -q 'RotationAngle  VT_I2  default 90'"
 check "show writes the process XML" bash -c "'$leafmend' show Rotate -p RotationAngle=180 | grep -q 'Value=\"180\"'"
