@@ -30,7 +30,9 @@ std::string Hex(HRESULT hr) {
     return buf;
 }
 
-std::string DefaultModulePath() {
+}  // namespace
+
+std::string ProcessFactory::DefaultModulePath() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     const auto dir = ec ? std::filesystem::current_path() : exe.parent_path();
@@ -38,7 +40,6 @@ std::string DefaultModulePath() {
         if (std::filesystem::exists(candidate)) return std::filesystem::canonical(candidate).string();
     return "libZRLeafmendClient91.so";
 }
-}  // namespace
 
 std::string ProcessFactory::LastErrorText(HRESULT hr) {
     CComPtr<IErrorInfo> info;

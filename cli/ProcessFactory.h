@@ -45,6 +45,8 @@ public:
     static std::vector<PropertyInfo> Properties(IZRProcessEx* process);
     std::vector<ProcessInfo> Available() const;
 
+    // The process module beside the executable (../lib or the same folder).
+    static std::string DefaultModulePath();
     // The description of the thread's error information, or the system text.
     static std::string LastErrorText(HRESULT hr);
 

@@ -112,22 +112,22 @@ int SaveJobCommand(const std::vector<std::string>& processTexts, const std::vect
     return 0;
 }
 
+// Writes (or removes) the module's registration in the persistent registry
+// file; the host's own classes are never written there.
 int RegisterCommand(bool unregister) {
-    ProcessFactory factory;  // loads the module (registered in memory for this run)
     Registry& registry = Registry::Instance();
     registry.SetVolatile(false);
-    CLSID any;
-    const std::u16string progId = u"ZRLeafmendClient91.Rotate.1";
-    if (FAILED(CLSIDFromProgID(progId.c_str(), &any))) throw CliError("the module registered no class");
-    if (!registry.Flush()) throw CliError("cannot write the registry " + registry.BackingFile());
-    if (unregister) {
-        const auto path = registry.GetString("CLSID\\" + GuidToString(any) + "\\InprocServer32", "");
-        void* module = path ? ::dlopen(path->c_str(), RTLD_NOW | RTLD_LOCAL) : nullptr;
-        auto unreg = module ? reinterpret_cast<HRESULT (*)()>(::dlsym(module, "DllUnregisterServer")) : nullptr;
-        if (!unreg || FAILED(unreg())) throw CliError("cannot unregister the process module");
-    }
-    std::cout << (unregister ? "Unregistered" : "Registered") << " the process module in " << registry.BackingFile()
-              << "\n";
+    registry.Reset();
+    const std::string path = ProcessFactory::DefaultModulePath();
+    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) throw CliError("cannot load the process module " + path + ": " + ::dlerror());
+    auto call =
+        reinterpret_cast<HRESULT (*)()>(::dlsym(module, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
+    const HRESULT hr = call ? call() : E_UNEXPECTED;
+    if (FAILED(hr))
+        throw CliError(std::string("cannot ") + (unregister ? "unregister" : "register") + " the process module in " +
+                       registry.BackingFile() + ": " + ProcessFactory::LastErrorText(hr));
+    std::cout << (unregister ? "Unregistered " : "Registered ") << path << " in " << registry.BackingFile() << "\n";
     return 0;
 }
 

@@ -4,7 +4,9 @@
 #include "framework/ClassCatalogue.h"
 #include "platform/com/ComObject.h"
 #include "platform/com/ComPtr.h"
+#include "platform/registry/Registrar.h"
 #include "platform/registry/Registry.h"
+#include "resources/RegistrationScripts.h"
 #include "resources/Identifiers.h"
 
 #include <dlfcn.h>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace {
 std::mutex& ModuleLock() {
@@ -51,49 +54,32 @@ std::string CZRLeafmendModule::ModulePath() {
     return {};
 }
 
-HRESULT CZRLeafmendModule::RegisterServer() {
-    Registry& registry = Registry::Instance();
-    const std::string appId = GuidToString(APPID_ZRLeafmendClient91);
-    const std::string module = ModulePath();
-    bool ok = registry.SetString("AppID\\" + appId, "", "ZRLeafmendClient91");
-    ok &= registry.SetString("AppID\\ZRLeafmendClient91.DLL", "AppID", appId);
+namespace {
+// Runs every script in the given mode: application identifier first when
+// registering and last when unregistering, the classes in table order, then
+// the type library.
+HRESULT RunScripts(Registrar::Mode mode) {
+    Registrar registrar;
+    registrar.AddReplacement("MODULE", CZRLeafmendModule::ModulePath());
+    registrar.AddReplacement("APPID", GuidToString(APPID_ZRLeafmendClient91));
+    registrar.AddReplacement("OLEMISC", kOleMiscStatus);
+    std::vector<std::string> scripts;
+    if (mode == Registrar::Mode::Register) scripts.push_back(ModuleRegistrationScript());
     for (const ClassEntry& entry : ClassCatalogue()) {
-        if (!entry.createFactory) continue;
-        const std::string progId = ProgIdOf(entry);
-        const std::string independent = std::string("ZRLeafmendClient91.") + entry.name;
-        const std::string description = std::string("ZR") + entry.name + " Class";
-        const std::string clsid = GuidToString(*entry.clsid);
-        ok &= registry.SetString(progId, "", description);
-        ok &= registry.SetString(progId + "\\CLSID", "", clsid);
-        ok &= registry.SetString(independent, "", description);
-        ok &= registry.SetString(independent + "\\CLSID", "", clsid);
-        ok &= registry.SetString(independent + "\\CurVer", "", progId);
-        const std::string key = "CLSID\\" + clsid;
-        registry.DeleteTree(key);
-        ok &= registry.SetString(key, "", description);
-        ok &= registry.SetString(key + "\\ProgID", "", progId);
-        ok &= registry.SetString(key + "\\VersionIndependentProgID", "", independent);
-        ok &= registry.CreateKey(key + "\\Programmable");
-        ok &= registry.SetString(key + "\\InprocServer32", "", module);
-        ok &= registry.SetString(key + "\\InprocServer32", "ThreadingModel", "Both");
-        ok &= registry.SetString(key, "AppID", appId);
-        ok &= registry.SetString(key + "\\TypeLib", "", GuidToString(LIBID_ZRLeafmendLib));
-        if (entry.writesVersion) ok &= registry.SetString(key + "\\Version", "", "1.0");
+        // A class without a factory yet is not offered to hosts.
+        if (entry.createFactory) scripts.push_back(ClassRegistrationScript(entry));
     }
-    return ok ? S_OK : REGDB_E_WRITEREGDB;
+    scripts.push_back(TypeLibraryRegistrationScript());
+    if (mode == Registrar::Mode::Unregister) scripts.push_back(ModuleRegistrationScript());
+    for (const std::string& script : scripts)
+        if (!registrar.Run(script, mode)) return E_UNEXPECTED;
+    return Registry::Instance().Flush() ? S_OK : REGDB_E_WRITEREGDB;
 }
+}  // namespace
 
-HRESULT CZRLeafmendModule::UnregisterServer() {
-    Registry& registry = Registry::Instance();
-    for (const ClassEntry& entry : ClassCatalogue()) {
-        registry.DeleteTree(ProgIdOf(entry));
-        registry.DeleteTree(std::string("ZRLeafmendClient91.") + entry.name);
-        registry.DeleteTree("CLSID\\" + GuidToString(*entry.clsid));
-    }
-    registry.DeleteTree("AppID\\" + GuidToString(APPID_ZRLeafmendClient91));
-    registry.DeleteTree("AppID\\ZRLeafmendClient91.DLL");
-    return S_OK;
-}
+HRESULT CZRLeafmendModule::RegisterServer() { return RunScripts(Registrar::Mode::Register); }
+
+HRESULT CZRLeafmendModule::UnregisterServer() { return RunScripts(Registrar::Mode::Unregister); }
 
 extern "C" {
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {

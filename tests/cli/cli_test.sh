@@ -86,5 +86,15 @@ check "list names Rotate" bash -c "'$leafmend' list | grep -q 'RotationAngle  VT
 check "show writes the process XML" bash -c "'$leafmend' show Rotate -p RotationAngle=180 | grep -q 'Value=\"180\"'"
 check "help is available" bash -c "'$leafmend' run --help | grep -q -- '--report'"
 
+# register writes the module's keys to the registry file; unregister leaves only the roots.
+export LEAFMEND_REGISTRY="$work/registry.xml"
+"$leafmend" register > /dev/null
+check "register writes class keys" grep -q 'ZRLeafmendClient91.Deskew.1' "$LEAFMEND_REGISTRY"
+check "register writes no host keys" test "$(grep -c ZRObjectsClient91 "$LEAFMEND_REGISTRY")" -eq 0
+"$leafmend" unregister > /dev/null
+check "unregister removes class keys" test "$(grep -c ZRLeafmendClient91 "$LEAFMEND_REGISTRY")" -eq 0
+check "unregister keeps the CLSID root" grep -q '<Key name="CLSID"' "$LEAFMEND_REGISTRY"
+unset LEAFMEND_REGISTRY
+
 echo "cli: $passed passed, $failed failed"
 test "$failed" -eq 0
