@@ -35,6 +35,8 @@ using HMODULE = void*;
 using HINSTANCE = void*;
 
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
 constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;

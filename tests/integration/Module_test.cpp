@@ -113,6 +113,16 @@ TEST_F(ModuleTest, CreatedByProgIdRotatesAPageAndLocksTheModule) {
     EXPECT_EQ(TheModule().canUnloadNow(), S_OK);
 }
 
+TEST_F(ModuleTest, LockedFactoryKeepsTheModuleLoaded) {
+    CComPtr<IClassFactory> factory;
+    ASSERT_EQ(TheModule().getClassObject(kRotate, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(TheModule().canUnloadNow(), S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(TheModule().canUnloadNow(), S_FALSE);
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(TheModule().canUnloadNow(), S_OK);
+}
+
 // An outer object that aggregates a process.
 class Outer : public IUnknown {
 public:
