@@ -8,6 +8,7 @@
 #include "platform/imagelib/BitmapTable.h"
 #include "platform/imagelib/DibImporter.h"
 #include "platform/imagelib/DibPixConverter.h"
+#include "platform/imagelib/FineRotation.h"
 #include "platform/imagelib/PixTransforms.h"
 #include "platform/imagelib/QuarterTurn.h"
 
@@ -145,6 +146,14 @@ int ImageWrapper::rotate_bitmap(int handle, double degrees) {
         const int quarters = imagelib::QuarterTurn::Split(degrees, &rest);
         if (quarters != 0) dib.replaceWith(imagelib::QuarterTurn::Apply(dib, quarters));
         if (rest == 0.0) return static_cast<int>(IMG_OK);
+        if (dib.bits() == 8 || dib.bits() == 24) {
+            // Grey and colour pages turn straight on the DIB (bilinear).
+            LONG grownWidth = 0, grownHeight = 0;
+            imagelib::FineRotation::GrownSize(dib.width(), dib.height(), rest, &grownWidth, &grownHeight);
+            if (!Dib::Fits(grownWidth, grownHeight, dib.bits())) return static_cast<int>(IMG_BAD_ARGUMENT);
+            dib.replaceWith(imagelib::FineRotation::Apply(dib, rest));
+            return static_cast<int>(IMG_OK);
+        }
         return imagelib::ThroughPix(dib, [&](PIX* pix, PixPtr* out) { return PixTransforms::Rotate(pix, rest, out); });
     });
 }
