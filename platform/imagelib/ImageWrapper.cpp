@@ -6,6 +6,7 @@
 #include "platform/imagelib/ImageWrapper.h"
 
 #include "platform/imagelib/BitmapTable.h"
+#include "platform/imagelib/DibBinarizer.h"
 #include "platform/imagelib/DibImporter.h"
 #include "platform/imagelib/DibPixConverter.h"
 #include "platform/imagelib/FineRotation.h"
@@ -75,6 +76,10 @@ int ImageWrapper::set_bit_depth(int handle, int bits, bool flag) {
     return imagelib::WithBitmap(handle, [&](Dib& dib) {
         if (bits != 1 && bits != 8 && bits != 24) return static_cast<int>(IMG_UNSUPPORTED_COLOR);
         if (bits == dib.bits()) return static_cast<int>(IMG_OK);
+        if (bits == 1) {
+            dib.replaceWith(imagelib::DibBinarizer::Apply(dib, flag));
+            return static_cast<int>(IMG_OK);
+        }
         return imagelib::ThroughPix(dib, [&](PIX* pix, PixPtr* out) {
             return PixTransforms::ChangeDepth(pix, bits == 24 ? 32 : bits, flag, out);
         });

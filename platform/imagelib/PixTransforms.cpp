@@ -155,6 +155,10 @@ int PixTransforms::OtsuThreshold(PIX* grey) {
         const l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
         for (int x = 0; x < w; ++x) histogram[GET_DATA_BYTE(line, x)] += 1.0;
     }
+    return OtsuThreshold(histogram);
+}
+
+int PixTransforms::OtsuThreshold(const std::array<double, 256>& histogram) {
     double total = 0.0, sum = 0.0;
     for (int v = 0; v < 256; ++v) {
         total += histogram[v];

@@ -4,6 +4,8 @@
 // small constant more per pixel). Failures come back as an image status.
 #pragma once
 
+#include <array>
+
 #include "platform/imagelib/ImageWrapper.h"
 #include "platform/imagelib/PixPtr.h"
 
@@ -29,6 +31,8 @@ public:
     // Grey level t such that levels below t count as black (Otsu's method on
     // the 8 bpp image's histogram; 128 when the page has a single level).
     static int OtsuThreshold(PIX* grey);
+    // The same from a histogram of grey levels.
+    static int OtsuThreshold(const std::array<double, 256>& histogram);
 };
 
 }  // namespace imagelib
