@@ -1,10 +1,11 @@
 // The page image library: bitmaps named by integer handles, each a packed DIB
 // (40-byte header, colour table, bottom-up rows padded to 4 bytes; 1-bit rows
 // MSB first with a set bit meaning white, 8-bit grey, 24-bit blue-green-red).
-// Whole-image operations (rotate, scale, crop, canvas, depth) convert to a
-// Leptonica Pix and back: O(pixels) each; inversion works on the DIB in place.
-// The handle table is thread-safe.
-// Replaces the closed Windows image library of the same name.
+// Whole-image operations are O(pixels) each: quarter turns, small-angle
+// rotation of grey and colour pages, black and white copies and inversion
+// work on the DIB itself; scaling, cropping, canvas growth, other depth
+// changes and 1-bit rotation go through a Leptonica Pix and back.
+// The handle table is thread-safe. Replaces a Windows image library.
 #pragma once
 
 #include "platform/com/ComTypes.h"
