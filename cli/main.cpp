@@ -157,8 +157,7 @@ int main(int argc, char** argv) {
         "Zones limit such processes to those rectangles.";
     run->add_option("--zone", zones, zoneHelp)->allow_extra_args(false);
     run->add_option("inputs", inputs, "Input image files (TIFF, PNG, JPEG; multi-page TIFF allowed).")
-        ->required()
-        ->check(CLI::ExistingFile);
+        ->required();
     run->add_option("-o,--output", outputDir, "Output folder; each result keeps its input's file name and format.")
         ->required();
     run->add_option("--report", reportPath, "Write a JSON report of every page (result, messages, errors, time).");
