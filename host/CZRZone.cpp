@@ -7,44 +7,30 @@
 #include <cstdlib>
 
 namespace {
-// Value in `from` units -> `to` units along an axis of `dpi` (0 = unknown).
+// Units per inch along an axis of `dpi` (pixels need a known resolution); 0 when unknown.
+double UnitsPerInch(LONG units, LONG dpi) {
+    switch (units) {
+        case ZONE_UNITS_MILS:
+            return 1000.0;
+        case ZONE_UNITS_TENTH_MM:
+            return 254.0;
+        case ZONE_UNITS_PIXELS:
+            return dpi > 0 ? dpi : 0.0;
+        default:
+            return 0.0;
+    }
+}
+
+// Value in `from` units -> `to` units along an axis of `dpi`.
 bool Convert(double value, LONG from, LONG to, LONG dpi, double* out) {
-    auto toInches = [&](LONG units, double v, double* inches) {
-        switch (units) {
-            case ZONE_UNITS_MILS:
-                *inches = v / 1000.0;
-                return true;
-            case ZONE_UNITS_TENTH_MM:
-                *inches = v / 254.0;
-                return true;
-            case ZONE_UNITS_PIXELS:
-                if (dpi <= 0) return false;
-                *inches = v / dpi;
-                return true;
-            default:
-                return false;
-        }
-    };
     if (from == to) {
         *out = value;
         return true;
     }
-    double inches;
-    if (!toInches(from, value, &inches)) return false;
-    switch (to) {
-        case ZONE_UNITS_MILS:
-            *out = inches * 1000.0;
-            return true;
-        case ZONE_UNITS_TENTH_MM:
-            *out = inches * 254.0;
-            return true;
-        case ZONE_UNITS_PIXELS:
-            if (dpi <= 0) return false;
-            *out = inches * dpi;
-            return true;
-        default:
-            return false;
-    }
+    const double fromPerInch = UnitsPerInch(from, dpi), toPerInch = UnitsPerInch(to, dpi);
+    if (fromPerInch == 0.0 || toPerInch == 0.0) return false;
+    *out = value / fromPerInch * toPerInch;
+    return true;
 }
 
 bool KnownUnits(LONG units) {

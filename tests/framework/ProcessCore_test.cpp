@@ -40,21 +40,6 @@ void FillPattern(int handle, unsigned seed) {
         bits[i] = static_cast<BYTE>(random());
 }
 
-// Pixel (x, y) from the top-left, as an integer of the depth's value.
-unsigned Pixel(int handle, int x, int y) {
-    const BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
-    const std::size_t stride = dib::Stride(dib->biWidth, dib->biBitCount);
-    const BYTE* row = dib::Bits(dib) + stride * static_cast<std::size_t>(dib->biHeight - 1 - y);
-    switch (dib->biBitCount) {
-        case 1:
-            return (row[x / 8] >> (7 - x % 8)) & 1u;
-        case 8:
-            return row[x];
-        default:
-            return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
-    }
-}
-
 class RotateDepthTest : public RotateTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(RotateDepthTest, QuarterTurnSwapsSidesAndFourTurnsRestoreEveryPixel) {
@@ -73,15 +58,15 @@ TEST_P(RotateDepthTest, QuarterTurnSwapsSidesAndFourTurnsRestoreEveryPixel) {
     EXPECT_EQ(header.biHeight, 37);
     EXPECT_EQ(header.biBitCount, bits);
     // Clockwise: the old top-left lands at the top-right.
-    EXPECT_EQ(Pixel(page->Image()->Handle(), 20, 0), Pixel(before, 0, 0));
-    EXPECT_EQ(Pixel(page->Image()->Handle(), 20 - 5, 9), Pixel(before, 9, 5));
+    EXPECT_EQ(PixelAt(page->Image()->Handle(), 20, 0), PixelAt(before, 0, 0));
+    EXPECT_EQ(PixelAt(page->Image()->Handle(), 20 - 5, 9), PixelAt(before, 9, 5));
 
     for (int turn = 0; turn < 3; ++turn) ASSERT_EQ(rotate_->Process(page, &result), S_OK);
     ImageWrapper::bitmap_info(page->Image()->Handle(), &header);
     ASSERT_EQ(header.biWidth, 37);
     for (int y = 0; y < 21; ++y)
         for (int x = 0; x < 37; ++x)
-            ASSERT_EQ(Pixel(page->Image()->Handle(), x, y), Pixel(before, x, y)) << x << "," << y;
+            ASSERT_EQ(PixelAt(page->Image()->Handle(), x, y), PixelAt(before, x, y)) << x << "," << y;
     ImageWrapper::delete_bitmap(before);
 }
 
@@ -138,13 +123,13 @@ public:
 #define NOT_USED(sig) \
     HRESULT sig override { return E_NOTIMPL; }
     NOT_USED(GetFileName(BSTR*))
-    NOT_USED(GetPageIndex(LONG*)) NOT_USED(IsRemoved(VARIANT_BOOL*)) NOT_USED(SetImage(IZRImage*))
-        NOT_USED(GetContainer(IZRPageContainer**)) NOT_USED(SetPageNumber(LONG)) NOT_USED(GetName(BSTR*))
-            NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*)) NOT_USED(GetTextPart(IZRPagePartA**))
-                NOT_USED(SetTextPart(IZRPagePartA*)) NOT_USED(GetThumbnailPart(IZRPagePartB**))
-                    NOT_USED(SetThumbnailPart(IZRPagePartB*)) NOT_USED(GetMetadataPart(IZRPagePartC**))
-                        NOT_USED(SetMetadataPart(IZRPagePartC*)) NOT_USED(GetPageNumber(LONG*))
-                            NOT_USED(GetStatusMessages(IZRStatusMessages**))
+    NOT_USED(GetPageIndex(LONG*))
+    NOT_USED(IsRemoved(VARIANT_BOOL*)) NOT_USED(SetImage(IZRImage*)) NOT_USED(GetContainer(IZRPageContainer**))
+        NOT_USED(SetPageNumber(LONG)) NOT_USED(GetName(BSTR*)) NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*))
+            NOT_USED(GetTextPart(IZRPagePartA**)) NOT_USED(SetTextPart(IZRPagePartA*))
+                NOT_USED(GetThumbnailPart(IZRPagePartB**)) NOT_USED(SetThumbnailPart(IZRPagePartB*))
+                    NOT_USED(GetMetadataPart(IZRPagePartC**)) NOT_USED(SetMetadataPart(IZRPagePartC*))
+                        NOT_USED(GetPageNumber(LONG*)) NOT_USED(GetStatusMessages(IZRStatusMessages**))
 #undef NOT_USED
 };
 

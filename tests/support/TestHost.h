@@ -14,6 +14,22 @@
 
 inline void EnsureHostClasses() { RegisterHostClasses(); }
 
+// Pixel (x, y) from the top-left as one number: 1-bit 0/1 (1 = white),
+// 8-bit the grey level, 24-bit blue | green << 8 | red << 16.
+inline unsigned PixelAt(int handle, int x, int y) {
+    const BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
+    const std::size_t stride = dib::Stride(dib->biWidth, dib->biBitCount);
+    const BYTE* row = dib::Bits(dib) + stride * static_cast<std::size_t>(dib->biHeight - 1 - y);
+    switch (dib->biBitCount) {
+        case 1:
+            return (row[x / 8] >> (7 - x % 8)) & 1u;
+        case 8:
+            return row[x];
+        default:
+            return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
+    }
+}
+
 // A document holding one page with a fresh white bitmap of the given size and depth.
 inline CComPtr<CZRDocument> MakeDocument(int width, int height, int bits) {
     CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();

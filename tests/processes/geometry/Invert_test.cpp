@@ -11,20 +11,6 @@
 
 namespace {
 
-// Reads the pixel (x, y) from the top-left as one number (1-bit: 0/1, 8-bit: grey, 24-bit: BGR).
-unsigned Pixel(int handle, int x, int y) {
-    const BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
-    const BYTE* row = dib::Bits(dib) + dib::Stride(dib->biWidth, dib->biBitCount) * (dib->biHeight - 1 - y);
-    switch (dib->biBitCount) {
-        case 1:
-            return (row[x / 8] >> (7 - x % 8)) & 1u;
-        case 8:
-            return row[x];
-        default:
-            return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
-    }
-}
-
 unsigned Complement(unsigned value, int bits) {
     return bits == 1 ? value ^ 1u : bits == 8 ? 255u - value : value ^ 0xFFFFFFu;
 }
@@ -67,8 +53,8 @@ protected:
         for (int y = 0; y < kHeight; ++y)
             for (int x = 0; x < kWidth; ++x) {
                 const bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
-                const unsigned before = Pixel(original_, x, y);
-                ASSERT_EQ(Pixel(Handle(), x, y), inside ? Complement(before, GetParam()) : before) << x << "," << y;
+                const unsigned before = PixelAt(original_, x, y);
+                ASSERT_EQ(PixelAt(Handle(), x, y), inside ? Complement(before, GetParam()) : before) << x << "," << y;
             }
     }
     static constexpr int kWidth = 45;
@@ -113,8 +99,8 @@ TEST_P(InvertTest, OverlappingZonesRestoreTheirCommonPart) {
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 30; ++x) {
             const bool once = x < 10 || x >= 20;
-            const unsigned before = Pixel(original_, x, y);
-            ASSERT_EQ(Pixel(Handle(), x, y), once ? Complement(before, GetParam()) : before);
+            const unsigned before = PixelAt(original_, x, y);
+            ASSERT_EQ(PixelAt(Handle(), x, y), once ? Complement(before, GetParam()) : before);
         }
 }
 
