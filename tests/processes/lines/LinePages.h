@@ -81,6 +81,20 @@ inline int BlankHandle(int width, int height, int bits) {
     return handle;
 }
 
+// A blank page owned by the test, deleted with it.
+class Page {
+public:
+    Page(int width, int height, int bits = 1) : handle_(BlankHandle(width, height, bits)) {}
+    ~Page() { ImageWrapper::delete_bitmap(handle_); }
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+    BITMAPINFOHEADER* dib() const { return ImageWrapper::get_raw_dib(handle_); }
+    int handle() const { return handle_; }
+
+private:
+    int handle_;
+};
+
 // A library bitmap holding a Leptonica page (1-bit or 32-bit colour, which
 // becomes 24-bit); the caller owns the handle.
 inline int HandleFromPix(Pix* pix) {

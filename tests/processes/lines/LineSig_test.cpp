@@ -19,20 +19,7 @@ namespace {
 using lines_test::BlankHandle;
 using lines_test::DrawRule;
 using lines_test::DrawVerticalRule;
-
-// A 1-bit page owned by the test.
-class Page {
-public:
-    Page(int width, int height, int bits = 1) : handle_(BlankHandle(width, height, bits)) {}
-    ~Page() { ImageWrapper::delete_bitmap(handle_); }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-    BITMAPINFOHEADER* dib() const { return ImageWrapper::get_raw_dib(handle_); }
-    int handle() const { return handle_; }
-
-private:
-    int handle_;
-};
+using lines_test::Page;
 
 std::vector<LineRecord> Copy(const LineSig::Records& list) {
     std::vector<LineRecord> out;

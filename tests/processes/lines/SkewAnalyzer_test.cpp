@@ -15,19 +15,8 @@ namespace {
 
 using lines_test::BlankHandle;
 using lines_test::DrawRule;
+using lines_test::Page;
 using lines_test::SetBlack;
-
-class Page {
-public:
-    Page(int width, int height, int bits = 1) : handle_(BlankHandle(width, height, bits)) {}
-    ~Page() { ImageWrapper::delete_bitmap(handle_); }
-    Page(const Page&) = delete;
-    Page& operator=(const Page&) = delete;
-    BITMAPINFOHEADER* dib() const { return ImageWrapper::get_raw_dib(handle_); }
-
-private:
-    int handle_;
-};
 
 struct RoundCase {
     double value;
