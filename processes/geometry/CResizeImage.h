@@ -37,13 +37,6 @@ public:
     // User quality 1, 2, 3 to the library's best, normal, fast; 2169 otherwise.
     static ResizeQuality MapQuality(int quality);
 
-    int quality() const { return quality_; }
-    int targetWidth() const { return targetWidth_; }
-    int targetHeight() const { return targetHeight_; }
-    int mode() const { return mode_; }
-    int resolution() const { return resolution_; }
-    int percent() const { return percent_; }
-
 private:
     int quality_ = 2;
     int targetWidth_ = -1;

@@ -254,29 +254,6 @@ TEST_P(ResizeApplyTest, RefusalLeavesPageAsItWas) {
     EXPECT_EQ(h.biXPelsPerMeter, 300);
 }
 
-TEST_P(ResizeApplyTest, WidestPageGrowingPastTheLibraryLimitIsRefusedUnchanged) {
-    Attach(65535, 2, 300);
-    holder_.setSettings(2, -1, -1, 1, -1, 200);
-    try {
-        holder_.apply();
-        FAIL() << "no refusal";
-    } catch (const CZRException& e) {
-        EXPECT_EQ(e.Error(), CZRException::FromMessageId(IDS_UNKNOWN_INTERNAL_ERROR));
-    }
-    EXPECT_EQ(Info().biWidth, 65535);
-    EXPECT_EQ(Info().biHeight, 2);
-    EXPECT_EQ(holder_.width(), 65535);
-}
-
-TEST_P(ResizeApplyTest, WidestPageShrinks) {
-    Attach(65535, 4, 600);
-    holder_.setSettings(3, -1, -1, 2, 300, 100);
-    holder_.apply();
-    EXPECT_EQ(Info().biWidth, 32767);
-    EXPECT_EQ(Info().biHeight, 2);
-    EXPECT_EQ(Info().biXPelsPerMeter, 300);
-}
-
 INSTANTIATE_TEST_SUITE_P(Depths, ResizeApplyTest, ::testing::Values(1, 8, 24));
 
 TEST(ResizeHolderTest, WithoutBitmapRaisesUnknownInternalError) {
@@ -288,23 +265,6 @@ TEST(ResizeHolderTest, WithoutBitmapRaisesUnknownInternalError) {
     } catch (const CZRException& e) {
         EXPECT_EQ(e.Error(), CZRException::FromMessageId(IDS_UNKNOWN_INTERNAL_ERROR));
     }
-}
-
-TEST(ResizeHolderTest, StoresAllSixSettings) {
-    CResizeImage holder;
-    EXPECT_EQ(holder.quality(), 2);
-    EXPECT_EQ(holder.targetWidth(), -1);
-    EXPECT_EQ(holder.targetHeight(), -1);
-    EXPECT_EQ(holder.mode(), 0);
-    EXPECT_EQ(holder.resolution(), -1);
-    EXPECT_EQ(holder.percent(), 100);
-    holder.setSettings(3, 11, 12, 2, 13, 14);
-    EXPECT_EQ(holder.quality(), 3);
-    EXPECT_EQ(holder.targetWidth(), 11);
-    EXPECT_EQ(holder.targetHeight(), 12);
-    EXPECT_EQ(holder.mode(), 2);
-    EXPECT_EQ(holder.resolution(), 13);
-    EXPECT_EQ(holder.percent(), 14);
 }
 
 }  // namespace
