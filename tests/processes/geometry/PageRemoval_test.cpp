@@ -276,20 +276,24 @@ TEST_F(PageRemovalTest, NegativeThresholdRemovesNothingAndReadsNoFile) {
 
 TEST_F(PageRemovalTest, UnreadableImageFileFailsWith2156AndKeepsThePage) {
     SetThreshold(5000);
-    CComPtr<CZRDocument> document = Pages({10, 10});
-    // A missing file, and a folder where the image file should be.
+    CComPtr<CZRDocument> document = Pages({10, 10, 10});
+    // A missing file, a folder where the image file should be, and a path
+    // that cannot be reached (through a file).
     fs::remove(ImagePath(document->Pages()[0]));
     const std::string folder = ImagePath(document->Pages()[1]);
     fs::remove(folder);
     fs::create_directory(folder);
-    for (CZRPage* page : {document->Pages()[0].get(), document->Pages()[1].get()}) {
+    const CComBSTR unreachable(ImagePath(document->Pages()[2]) + "/page.tif");
+    document->Pages()[2]->Image()->SetFilePath(unreachable);
+    for (const auto& page : document->Pages()) {
         VARIANT_BOOL result = VARIANT_FALSE;
         EXPECT_EQ(Run(page, &result), static_cast<HRESULT>(0x8004086Cu));
         EXPECT_EQ(LastErrorText(), "Failed to retrieve file info.");
         EXPECT_TRUE(MessagesOf(page).empty());
     }
-    EXPECT_FALSE(document->Removed(1));
-    EXPECT_FALSE(document->Removed(2));
+    LONG removed = -1;
+    document->GetRemovedCount(&removed);
+    EXPECT_EQ(removed, 0);
     EXPECT_TRUE(fs::is_directory(folder));
 }
 
