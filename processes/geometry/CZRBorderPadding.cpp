@@ -8,32 +8,38 @@
 #include "resources/MessageIds.h"
 
 namespace {
-constexpr PropertyDecl kBorderPaddingProperties[] = {
-    {"CHANGELEFT", VT_I2, 0, nullptr, "white pixels added on the left (0 or more)"},
-    {"CHANGERIGHT", VT_I2, 0, nullptr, "white pixels added on the right (0 or more)"},
-    {"CHANGETOP", VT_I2, 0, nullptr, "white pixels added at the top (0 or more)"},
-    {"CHANGEBOTTOM", VT_I2, 0, nullptr, "white pixels added at the bottom (0 or more)"},
-    {"CROPBLACK", VT_I2, 0, nullptr, "kept for saved jobs; no effect"},
-    {"CROPWHITE", VT_I2, 0, nullptr, "kept for saved jobs; no effect"},
-    {"PROP_SILENT", VT_BOOL, 0, nullptr, "kept for saved jobs; no effect"},
-};
+constexpr Property<VT_I2> kLeft{"CHANGELEFT", 0, "white pixels added on the left (0 or more)"};
+constexpr Property<VT_I2> kRight{"CHANGERIGHT", 0, "white pixels added on the right (0 or more)"};
+constexpr Property<VT_I2> kTop{"CHANGETOP", 0, "white pixels added at the top (0 or more)"};
+constexpr Property<VT_I2> kBottom{"CHANGEBOTTOM", 0, "white pixels added at the bottom (0 or more)"};
+constexpr Property<VT_I2> kCropBlack{"CROPBLACK", 0, "kept for saved jobs; no effect"};
+constexpr Property<VT_I2> kCropWhite{"CROPWHITE", 0, "kept for saved jobs; no effect"};
+constexpr Property<VT_BOOL> kSilent{"PROP_SILENT", 0, "kept for saved jobs; no effect"};
+constexpr PropertyDecl kProperties[] = {kLeft, kRight, kTop, kBottom, kCropBlack, kCropWhite, kSilent};
 }  // namespace
 
-std::span<const PropertyDecl> CZRBorderPadding::Properties() { return kBorderPaddingProperties; }
+constinit const ClassDescriptor CZRBorderPadding::kDescriptor{"BorderPadding",
+                                                              "CZRBorderPadding",
+                                                              &CLSID_ZRBorderPadding,
+                                                              108,
+                                                              202,
+                                                              true,
+                                                              PROCESS_TYPE_GEOMETRY,
+                                                              kProperties,
+                                                              &MakeClassFactory<CZRBorderPadding>};
 
 HRESULT CZRBorderPadding::Process(IZRPage* page, VARIANT_BOOL* result) {
     return RunProcess(page, result, [&](IZRImage*, int handle) {
         reportProgress(5);
-        pushRange(5, 85);
-        // The low 16 bits of each value, as a signed number, whatever its type.
-        const int top = ReadProperty("CHANGETOP").iVal;
-        const int bottom = ReadProperty("CHANGEBOTTOM").iVal;
-        const int left = ReadProperty("CHANGELEFT").iVal;
-        const int right = ReadProperty("CHANGERIGHT").iVal;
+        ProgressRange range(*this, 5, 85);
+        const int top = Read(kTop);
+        const int bottom = Read(kBottom);
+        const int left = Read(kLeft);
+        const int right = Read(kRight);
         // Read though unused: a bag without them fails the page.
-        ReadProperty("CROPBLACK");
-        ReadProperty("CROPWHITE");
-        ReadProperty("PROP_SILENT");
+        Read(kCropBlack);
+        Read(kCropWhite);
+        Read(kSilent);
         // An image without a bitmap has no canvas to grow.
         if (handle < 0) return S_OK;
         const int status = ImageWrapper::enlarge_canvas(handle, left, top, right, bottom);
@@ -44,8 +50,7 @@ HRESULT CZRBorderPadding::Process(IZRPage* page, VARIANT_BOOL* result) {
             throw CZRException(static_cast<UINT>(negative ? IDS_INVALID_PARAMETER : IDS_INVALID_DIMENSIONS));
         }
         CheckStatus(status);
-        replaceRange(85, 100);
-        popRange();
+        range.replace(85, 100);
         return S_OK;
     });
 }

@@ -7,12 +7,11 @@
 #include "framework/ProcessClass.h"
 #include "resources/Identifiers.h"
 
-class CZRBorderPadding
-    : public ProcessClass<CZRBorderPadding, CLSID_ZRBorderPadding, ProcessExImpl<CLSID_ZRBorderPadding>> {
+inline constexpr CLSID CLSID_ZRBorderPadding = MakeGuid("{73EAE1D9-FF19-478C-9465-BD1FA6AE782C}");
+
+class CZRBorderPadding : public ProcessClass<CZRBorderPadding, ProcessExImpl<CLSID_ZRBorderPadding>> {
 public:
-    static constexpr const char* kClassName = "CZRBorderPadding";
-    static constexpr long kProcessType = PROCESS_TYPE_GEOMETRY;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 };

@@ -4,17 +4,16 @@
 #include "processes/geometry/CZRPageRemoval.h"
 
 #include "framework/CZRException.h"
-#include "framework/HostObjects.h"
 #include "framework/Messages.h"
+#include "framework/StatusMessage.h"
 #include "processes/geometry/PageFile.h"
 #include "resources/MessageIds.h"
 
 namespace {
-constexpr PropertyDecl kPageRemovalProperties[] = {
-    {"THRESHOLD", VT_I4, 0, nullptr,
-     "above 0: remove pages whose image file has at most this many bytes; 0: remove the first page of each "
-     "document; below 0: remove nothing"},
-};
+constexpr Property<VT_I4> kThreshold{"THRESHOLD", 0,
+                                     "above 0: remove pages whose image file has at most this many bytes; 0: remove "
+                                     "the first page of each document; below 0: remove nothing"};
+constexpr PropertyDecl kProperties[] = {kThreshold};
 
 // Mode in which the size is reported and nothing is removed.
 constexpr LONG kReportSizeMode = 8;
@@ -29,7 +28,15 @@ std::string FilePathOf(Object* object) {
 }
 }  // namespace
 
-std::span<const PropertyDecl> CZRPageRemoval::Properties() { return kPageRemovalProperties; }
+constinit const ClassDescriptor CZRPageRemoval::kDescriptor{"PageRemoval",
+                                                            "CZRPageRemoval",
+                                                            &CLSID_ZRPageRemoval,
+                                                            107,
+                                                            0,
+                                                            false,
+                                                            PROCESS_TYPE_DEFAULT,
+                                                            kProperties,
+                                                            &MakeClassFactory<CZRPageRemoval>};
 
 HRESULT CZRPageRemoval::Process(IZRPage* page, VARIANT_BOOL* result) {
     if (!result) return E_POINTER;
@@ -40,7 +47,7 @@ HRESULT CZRPageRemoval::Process(IZRPage* page, VARIANT_BOOL* result) {
         *result = VARIANT_TRUE;
         if (!page) return E_POINTER;
         CComPtr<IZRPage> heldPage(page);
-        const LONG threshold = ReadProperty("THRESHOLD").lVal;
+        const LONG threshold = Read(kThreshold);
         LONG number = 0;
         ThrowIfFailed(page->GetPageNumber(&number));
         CComPtr<IZRImage> image;
@@ -96,26 +103,9 @@ void CZRPageRemoval::RemoveFirstPage(IZRPage* page, LONG number, VARIANT_BOOL* r
 }
 
 void CZRPageRemoval::postStatusMessage(IZRPage* page, const std::u16string& text) {
-    if (!page) throw CZRException(E_POINTER);
-    CComPtr<IZRStatusMessages> list;
-    ThrowIfFailed(page->GetStatusMessages(&list));
-    if (!list) return;
-    CLSID clsid;
-    ThrowIfFailed(CLSIDFromProgID(Utf8ToUtf16(kStatusMessageProgId).c_str(), &clsid));
-    CComPtr<IUnknown> unknown;
-    ThrowIfFailed(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&unknown)));
-    ThrowIfFailed(OleRun(unknown));
-    CComPtr<ZRStatusMessage> message;
-    const HRESULT asked = unknown->QueryInterface(IID_ZRStatusMessage, reinterpret_cast<void**>(&message));
-    if (FAILED(asked) && asked != E_NOINTERFACE) throw CZRException(asked);
-    if (!message) throw CZRException(E_POINTER);
     CComBSTR processName;
     get_Name(&processName);
-    message->SetProcessName(processName);
-    ThrowIfFailed(message->SetMessageType(STATUS_MESSAGE_PAGE_REMOVED));
-    const CComBSTR body{std::u16string_view(text)};
-    message->SetText(body);
-    list->Add(message);
+    PostStatusMessage(page, processName, kStatusPageRemoved, text);
 }
 
 void CZRPageRemoval::deletePageFiles(IZRPage* page) {

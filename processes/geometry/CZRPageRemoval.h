@@ -11,11 +11,11 @@
 
 #include <string>
 
-class CZRPageRemoval : public ProcessClass<CZRPageRemoval, CLSID_ZRPageRemoval, ProcessExImpl<CLSID_ZRPageRemoval>> {
+inline constexpr CLSID CLSID_ZRPageRemoval = MakeGuid("{C1C3C063-D4C3-4A9F-904D-D5C2AF456260}");
+
+class CZRPageRemoval : public ProcessClass<CZRPageRemoval, ProcessExImpl<CLSID_ZRPageRemoval>> {
 public:
-    static constexpr const char* kClassName = "CZRPageRemoval";
-    static constexpr long kProcessType = PROCESS_TYPE_DEFAULT;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 

@@ -7,11 +7,11 @@
 #include "framework/ProcessClass.h"
 #include "resources/Identifiers.h"
 
-class CZRResize : public ProcessClass<CZRResize, CLSID_ZRResize, ProcessExImpl<CLSID_ZRResize>> {
+inline constexpr CLSID CLSID_ZRResize = MakeGuid("{2DD682DA-F33C-4904-B0D2-86B34C85AC43}");
+
+class CZRResize : public ProcessClass<CZRResize, ProcessExImpl<CLSID_ZRResize>> {
 public:
-    static constexpr const char* kClassName = "CZRResize";
-    static constexpr long kProcessType = PROCESS_TYPE_GEOMETRY;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 };

@@ -10,9 +10,8 @@
 
 namespace {
 
-class BorderPaddingTest : public ::testing::Test {
+class BorderPaddingTest : public ProcessFixture<CZRBorderPadding> {
 protected:
-    void SetUp() override { padding_ = NewProcess<CZRBorderPadding>(); }
     // A one-page document filled with random pixels, and a copy of it.
     CComPtr<CZRDocument> Page(int width, int height, int bits) {
         CComPtr<CZRDocument> document = MakeDocument(width, height, bits);
@@ -28,14 +27,13 @@ protected:
     void TearDown() override { ImageWrapper::delete_bitmap(original_); }
     static int HandleOf(CZRDocument* document) { return document->Pages()[0]->Image()->Handle(); }
     void Margins(SHORT left, SHORT top, SHORT right, SHORT bottom) {
-        SetProperty(padding_, u"CHANGELEFT", CComVariant(left));
-        SetProperty(padding_, u"CHANGETOP", CComVariant(top));
-        SetProperty(padding_, u"CHANGERIGHT", CComVariant(right));
-        SetProperty(padding_, u"CHANGEBOTTOM", CComVariant(bottom));
+        Set(u"CHANGELEFT", CComVariant(left));
+        Set(u"CHANGETOP", CComVariant(top));
+        Set(u"CHANGERIGHT", CComVariant(right));
+        Set(u"CHANGEBOTTOM", CComVariant(bottom));
     }
     HRESULT Run(CZRDocument* document, VARIANT_BOOL* result = nullptr) {
-        VARIANT_BOOL ignored = VARIANT_FALSE;
-        return padding_->Process(document->Pages()[0], result ? result : &ignored);
+        return ProcessFixture::Run(document->Pages()[0], result);
     }
     // The page is the original moved by (left, top) inside white margins.
     void ExpectPadded(CZRDocument* document, int left, int top, int right, int bottom) {
@@ -53,7 +51,6 @@ protected:
                     << x << "," << y;
             }
     }
-    CComPtr<CComObject<CZRBorderPadding>> padding_;
     int original_ = -1;
 };
 
@@ -64,12 +61,12 @@ TEST_F(BorderPaddingTest, DeclaresSevenPropertiesAndTypeCode702) {
     } expected[] = {{u"CHANGELEFT", VT_I2}, {u"CHANGERIGHT", VT_I2}, {u"CHANGETOP", VT_I2},    {u"CHANGEBOTTOM", VT_I2},
                     {u"CROPBLACK", VT_I2},  {u"CROPWHITE", VT_I2},   {u"PROP_SILENT", VT_BOOL}};
     for (const auto& property : expected) {
-        const CComVariant value = GetPropertyValue(padding_, property.key);
+        const CComVariant value = GetPropertyValue(process_, property.key);
         EXPECT_EQ(value.vt, property.type);
         EXPECT_EQ(value.iVal, 0);
     }
     LONG type = 0;
-    padding_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 702);
 }
 
@@ -113,7 +110,7 @@ TEST_F(BorderPaddingTest, CanvasBeyondTheLibraryLimitIsRefusedAndThePageKept) {
 TEST_F(BorderPaddingTest, UnusedPropertiesAreStillRequired) {
     CComPtr<CZRDocument> document = Page(8, 8, 8);
     CComBSTR silent(u"PROP_SILENT");
-    ASSERT_EQ(padding_->PropertyBag()->RemoveProperty(silent), S_OK);
+    ASSERT_EQ(process_->PropertyBag()->RemoveProperty(silent), S_OK);
     Margins(1, 1, 1, 1);
     EXPECT_LT(Run(document), 0);
     EXPECT_EQ(InfoOf(HandleOf(document)).biWidth, 8);
@@ -132,7 +129,7 @@ TEST_F(BorderPaddingTest, ReportsFiveThenEightyFiveThenHundred) {
     ASSERT_EQ(CComObject<RecordingSink>::CreateInstance(&sink), S_OK);
     CComPtr<RecordingSink> held(sink);
     CComPtr<IConnectionPoint> point;
-    ASSERT_EQ(padding_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
+    ASSERT_EQ(process_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(held, &cookie), S_OK);
     CComPtr<CZRDocument> document = Page(8, 8, 8);

@@ -1,29 +1,15 @@
-// Shared by the resize, border padding and page removal tests: creating a
-// process, setting its properties, and the error text of the last failure.
+// Shared by the resize, border padding and page removal tests: reading a
+// property back, the error text of the last failure, a bitmap's header.
 #pragma once
 
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include "platform/com/ErrorInfo.h"
-#include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-template <class Process>
-CComPtr<CComObject<Process>> NewProcess() {
-    Registry::Instance().SetVolatile(true);
-    EnsureHostClasses();
-    CComObject<Process>* object = nullptr;
-    EXPECT_EQ(CComObject<Process>::CreateInstance(&object), S_OK);
-    return CComPtr<CComObject<Process>>(object);
-}
-
-inline void SetProperty(IZRProcessEx* process, const char16_t* key, const CComVariant& value) {
-    CComBSTR name(key);
-    ASSERT_EQ(process->put_Properties(name, value), S_OK);
-}
 
 inline CComVariant GetPropertyValue(IZRProcessEx* process, const char16_t* key) {
     CComBSTR name(key);

@@ -84,10 +84,10 @@ public:
     HRESULT GetToken(BSTR, VARIANT*) override { return E_FAIL; }
 };
 
-class PageRemovalTest : public ::testing::Test {
+class PageRemovalTest : public ProcessFixture<CZRPageRemoval> {
 protected:
     void SetUp() override {
-        removal_ = NewProcess<CZRPageRemoval>();
+        ProcessFixture::SetUp();
         char pattern[] = "/tmp/pageremoval-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder_ = pattern;
@@ -123,11 +123,7 @@ protected:
         page->Image()->GetFilePath(&path);
         return path.utf8();
     }
-    void SetThreshold(LONG bytes) { SetProperty(removal_, u"THRESHOLD", CComVariant(bytes)); }
-    HRESULT Run(IZRPage* page, VARIANT_BOOL* result = nullptr) {
-        VARIANT_BOOL ignored = VARIANT_FALSE;
-        return removal_->Process(page, result ? result : &ignored);
-    }
+    void SetThreshold(LONG bytes) { Set(u"THRESHOLD", CComVariant(bytes)); }
     struct Message {
         std::string process;
         LONG type;
@@ -151,17 +147,16 @@ protected:
         }
         return messages;
     }
-    CComPtr<CComObject<CZRPageRemoval>> removal_;
     fs::path folder_;
     std::string input_;
 };
 
 TEST_F(PageRemovalTest, DeclaresThresholdZeroAndTypeCode798) {
-    const CComVariant value = GetPropertyValue(removal_, u"THRESHOLD");
+    const CComVariant value = GetPropertyValue(process_, u"THRESHOLD");
     EXPECT_EQ(value.vt, VT_I4);
     EXPECT_EQ(value.lVal, 0);
     LONG type = 0;
-    removal_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 798);
 }
 
@@ -175,7 +170,7 @@ class PageRemovalThresholdTest : public PageRemovalTest, public ::testing::WithP
 TEST_P(PageRemovalThresholdTest, RemovesPagesWhoseFileIsAtMostTheThreshold) {
     const ThresholdCase& c = GetParam();
     SetThreshold(5000);
-    removal_->put_Name(CComBSTR(u"Drop small"));
+    process_->put_Name(CComBSTR(u"Drop small"));
     CComPtr<CZRDocument> document = Pages({c.bytes});
     CZRPage* page = document->Pages()[0];
     const std::string copy = ImagePath(page);
@@ -202,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PageRemovalThresholdTest,
 
 TEST_F(PageRemovalTest, ModeEightReportsTheSizeAndRemovesNothing) {
     SetThreshold(5000);
-    removal_->put_Mode(8);
+    process_->put_Mode(8);
     CComPtr<CZRDocument> document = Pages({4800});
     CZRPage* page = document->Pages()[0];
     VARIANT_BOOL result = VARIANT_FALSE;
@@ -218,7 +213,7 @@ TEST_F(PageRemovalTest, ModeEightReportsTheSizeAndRemovesNothing) {
 
 TEST_F(PageRemovalTest, ModeNineRemovesAsUsual) {
     SetThreshold(5000);
-    removal_->put_Mode(9);
+    process_->put_Mode(9);
     CComPtr<CZRDocument> document = Pages({4800});
     VARIANT_BOOL result = VARIANT_TRUE;
     ASSERT_EQ(Run(document->Pages()[0], &result), S_OK);
@@ -227,7 +222,7 @@ TEST_F(PageRemovalTest, ModeNineRemovesAsUsual) {
 }
 
 TEST_F(PageRemovalTest, ThresholdZeroRemovesOnlyTheFirstPageOfEachDocument) {
-    removal_->put_Name(CComBSTR(u"First"));
+    process_->put_Name(CComBSTR(u"First"));
     for (int round = 0; round < 2; ++round) {
         CComPtr<CZRDocument> document = Pages({100, 100, 100});
         std::vector<VARIANT_BOOL> results;
@@ -380,10 +375,10 @@ TEST_F(PageRemovalTest, InputDocumentSharedByItsPagesIsNeverDeleted) {
 
 TEST_F(PageRemovalTest, NullArgumentsAreRefused) {
     VARIANT_BOOL result;
-    EXPECT_EQ(removal_->Process(nullptr, &result), E_POINTER);
+    EXPECT_EQ(process_->Process(nullptr, &result), E_POINTER);
     CComPtr<CZRDocument> document = Pages({10});
-    EXPECT_EQ(removal_->Process(document->Pages()[0], nullptr), E_POINTER);
-    EXPECT_THROW(removal_->deletePageFiles(nullptr), CZRException);
+    EXPECT_EQ(process_->Process(document->Pages()[0], nullptr), E_POINTER);
+    EXPECT_THROW(process_->deletePageFiles(nullptr), CZRException);
 }
 
 TEST(PageFileTest, SizeOnlyOfRegularFilesThatExist) {

@@ -8,9 +8,8 @@
 
 namespace {
 
-class ResizeTest : public ::testing::Test {
+class ResizeTest : public ProcessFixture<CZRResize> {
 protected:
-    void SetUp() override { resize_ = NewProcess<CZRResize>(); }
     // A one-page document of the given size, depth and resolution.
     CComPtr<CZRDocument> Page(int width, int height, int bits, int dpi) {
         CComPtr<CZRDocument> document = MakeDocument(width, height, bits);
@@ -18,10 +17,9 @@ protected:
         return document;
     }
     static int HandleOf(CZRDocument* document) { return document->Pages()[0]->Image()->Handle(); }
-    void Set(const char16_t* key, SHORT value) { SetProperty(resize_, key, CComVariant(value)); }
+    void Set(const char16_t* key, SHORT value) { ProcessFixture::Set(key, CComVariant(value)); }
     HRESULT Run(CZRDocument* document, VARIANT_BOOL* result = nullptr) {
-        VARIANT_BOOL ignored = VARIANT_FALSE;
-        return resize_->Process(document->Pages()[0], result ? result : &ignored);
+        return ProcessFixture::Run(document->Pages()[0], result);
     }
     // Runs and expects the failure `id` with its text, the page left as it was.
     void ExpectRefused(CZRDocument* document, UINT id, const char* text) {
@@ -33,7 +31,6 @@ protected:
         EXPECT_EQ(after.biHeight, before.biHeight);
         EXPECT_EQ(after.biXPelsPerMeter, before.biXPelsPerMeter);
     }
-    CComPtr<CComObject<CZRResize>> resize_;
 };
 
 TEST_F(ResizeTest, DeclaresSixShortPropertiesWithDefaultsAndTypeCode702) {
@@ -43,12 +40,12 @@ TEST_F(ResizeTest, DeclaresSixShortPropertiesWithDefaultsAndTypeCode702) {
     } expected[] = {{u"RESIZE_MODE", 0},    {u"RESIZE_QUALITY", 2}, {u"RESIZE_WIDTH", -1},
                     {u"RESIZE_HEIGHT", -1}, {u"RESIZE_DPI", -1},    {u"RESIZE_PERCENT", 100}};
     for (const auto& property : expected) {
-        const CComVariant value = GetPropertyValue(resize_, property.key);
+        const CComVariant value = GetPropertyValue(process_, property.key);
         EXPECT_EQ(value.vt, VT_I2);
         EXPECT_EQ(value.iVal, property.value);
     }
     LONG type = 0;
-    resize_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 702);
 }
 
@@ -167,9 +164,9 @@ TEST_F(ResizeTest, PageWithoutImageAnswersFalse) {
 
 TEST_F(ResizeTest, NullArgumentsAreRefused) {
     VARIANT_BOOL result;
-    EXPECT_EQ(resize_->Process(nullptr, &result), E_INVALIDARG);
+    EXPECT_EQ(process_->Process(nullptr, &result), E_INVALIDARG);
     CComPtr<CZRDocument> document = Page(4, 4, 8, 300);
-    EXPECT_EQ(resize_->Process(document->Pages()[0], nullptr), E_POINTER);
+    EXPECT_EQ(process_->Process(document->Pages()[0], nullptr), E_POINTER);
 }
 
 TEST_F(ResizeTest, ReportsTwentyOnceTheSettingsAreRead) {
@@ -177,7 +174,7 @@ TEST_F(ResizeTest, ReportsTwentyOnceTheSettingsAreRead) {
     ASSERT_EQ(CComObject<RecordingSink>::CreateInstance(&sink), S_OK);
     CComPtr<RecordingSink> held(sink);
     CComPtr<IConnectionPoint> point;
-    ASSERT_EQ(resize_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
+    ASSERT_EQ(process_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(held, &cookie), S_OK);
     Set(u"RESIZE_WIDTH", 8);
