@@ -2,16 +2,17 @@
 // and lookup. Adding a process is one line here.
 #include "framework/ClassCatalogue.h"
 #include "processes/cleanup/CZRDespeckle.h"
+#include "processes/geometry/CZRBorderPadding.h"
 #include "processes/geometry/CZRInvert.h"
+#include "processes/geometry/CZRPageRemoval.h"
+#include "processes/geometry/CZRResize.h"
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor,
-    &CZRDeskew::kDescriptor,
-    &CZRDespeckle::kDescriptor,
-    &CZRRotate::kDescriptor,
+    &CZRInvert::kDescriptor, &CZRDeskew::kDescriptor,    &CZRPageRemoval::kDescriptor, &CZRBorderPadding::kDescriptor,
+    &CZRResize::kDescriptor, &CZRDespeckle::kDescriptor, &CZRRotate::kDescriptor,
 };
 }  // namespace
 
