@@ -10,10 +10,17 @@
 #include "processes/lines/CZRDeskew.h"
 
 namespace {
+// clang-format off
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor, &CZRDeskew::kDescriptor,    &CZRPageRemoval::kDescriptor, &CZRBorderPadding::kDescriptor,
-    &CZRResize::kDescriptor, &CZRDespeckle::kDescriptor, &CZRRotate::kDescriptor,
+    &CZRInvert::kDescriptor,
+    &CZRDeskew::kDescriptor,
+    &CZRPageRemoval::kDescriptor,
+    &CZRBorderPadding::kDescriptor,
+    &CZRResize::kDescriptor,
+    &CZRDespeckle::kDescriptor,
+    &CZRRotate::kDescriptor,
 };
+// clang-format on
 }  // namespace
 
 ClassList ClassCatalogue() { return kClasses; }
