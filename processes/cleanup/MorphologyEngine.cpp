@@ -382,6 +382,10 @@ void MorphologyEngine::patternSmooth(const Page& page) {
 //    p + gap length + 1. A gap that does not close leaves the starting point.
 //  - vertically the same down p's column, with a starting point per column,
 //    comparing the columns left and right of the gap.
+// Within a row the horizontal steps never read what the vertical steps
+// paint (rows below, columns left of the current pixel), and a vertical step
+// at x reads only horizontal results at or left of x, so each row runs all
+// its horizontal steps first and then all its vertical ones.
 void MorphologyEngine::fillGaps(const Page& page, int size) {
     const int n = size;
     const int xFirst = n;
@@ -389,7 +393,12 @@ void MorphologyEngine::fillGaps(const Page& page, int size) {
     const int yFirst = n + 1;
     const int yLast = page.height - 2 * n - 2;
     if (xLast < xFirst || yLast < yFirst) return;
-    std::vector<int> columnStart(static_cast<std::size_t>(page.width), yFirst);
+    const int ring = n + 1;
+    const auto ringPitch = static_cast<std::size_t>(page.rowBytes);
+    std::vector<std::uint8_t> dueRing(ringPitch * static_cast<std::size_t>(ring), 0);
+    for (int x = xFirst; x <= xLast; ++x)
+        dueRing[static_cast<std::size_t>(yFirst % ring) * ringPitch + static_cast<std::size_t>(x >> 3)] |=
+            static_cast<std::uint8_t>(0x80 >> (x & 7));
     std::vector<std::uint8_t*> rows(static_cast<std::size_t>(page.height));
     for (int y = 0; y < page.height; ++y) rows[static_cast<std::size_t>(y)] = page.row(y);
     // Whether one line is all white and the other all black over [from, to].
@@ -404,63 +413,87 @@ void MorphologyEngine::fillGaps(const Page& page, int size) {
         }
         return (firstWhite && secondBlack) || (firstBlack && secondWhite);
     };
+    const unsigned all = (1u << n) - 1u;
     for (int y = yFirst; y <= yLast; ++y) {
         if (y % 500 == 0) report(90 * y / yLast);
         std::uint8_t* row = rows[static_cast<std::size_t>(y)];
         const std::uint8_t* above = rows[static_cast<std::size_t>(y - 1)];
         const std::uint8_t* below = rows[static_cast<std::size_t>(y + 1)];
-        int rowStart = xFirst;
-        for (int x = xFirst; x <= xLast; ++x) {
-            const bool colour = Page::Bit(row, x);
-            if (x >= rowStart) {
-                int open = 0, close = 0;
-                for (int k = 1; k <= n; ++k)
-                    if (Page::Bit(row, x + k) != colour) {
-                        open = k;
-                        break;
-                    }
-                if (open == 0) {
-                    rowStart = x + n;
-                } else {
-                    for (int k = open + 1; k <= n; ++k)
-                        if (Page::Bit(row, x + k) == colour) {
-                            close = k;
-                            break;
-                        }
-                    if (close != 0) {
-                        if (oneWhiteOneBlack([&](int k) { return Page::Bit(above, k); },
-                                             [&](int k) { return Page::Bit(below, k); }, x + open - 1, x + close))
-                            for (int k = x + open; k < x + close; ++k) Page::Set(row, k, colour);
-                        rowStart = x + (close - open) + 1;
-                    }
-                }
+
+        // Horizontal steps.
+        for (int x = xFirst; x <= xLast;) {
+            const int index = x >> 3;
+            // From a pixel of a one-colour byte followed by another of the same
+            // colour, the next n pixels (at most 5) hold no other colour.
+            if (index + 1 < page.rowBytes && (row[index] == 0 || row[index] == 0xFF) && row[index + 1] == row[index]) {
+                const int byteEnd = std::min(x | 7, xLast);
+                while (x <= byteEnd) x += n;
+                continue;
             }
-            int& start = columnStart[static_cast<std::size_t>(x)];
-            if (y >= start) {
+            const bool colour = Page::Bit(row, x);
+            // Pixels x+1 .. x+n as n bits, x+1 the highest; at most two bytes.
+            const int first = (x + 1) >> 3;
+            const int spare = (x + 1) & 7;
+            unsigned window = static_cast<unsigned>(row[first]) << 8;
+            if (((x + n) >> 3) > first) window |= row[first + 1];
+            const unsigned bits = (window >> (16 - spare - n)) & all;
+            const unsigned same = colour ? bits : (~bits & all);
+            const unsigned other = ~same & all;
+            if (other == 0) {
+                x += n;
+                continue;
+            }
+            const int open = n - (31 - __builtin_clz(other));
+            const unsigned after = same & ((1u << (n - open)) - 1u);
+            if (after == 0) {
+                ++x;  // the gap does not close: the starting point stays
+                continue;
+            }
+            const int close = n - (31 - __builtin_clz(after));
+            if (oneWhiteOneBlack([&](int k) { return Page::Bit(above, k); }, [&](int k) { return Page::Bit(below, k); },
+                                 x + open - 1, x + close))
+                for (int k = x + open; k < x + close; ++k) Page::Set(row, k, colour);
+            x += (close - open) + 1;
+        }
+
+        // Vertical steps. A column's starting point is always 1 to n rows
+        // ahead once it has been passed, so the columns due at each row are
+        // kept as bitmaps (row layout, bit set = due) in a ring of n + 1 rows.
+        // A due column whose pixel equals the n pixels below it holds no gap
+        // and moves on by n; that test and the move run a byte of columns at
+        // a time. The other due columns are visited one by one, left to right.
+        std::uint8_t* due = dueRing.data() + static_cast<std::size_t>(y % ring) * ringPitch;
+        std::uint8_t* afterN = dueRing.data() + static_cast<std::size_t>((y + n) % ring) * ringPitch;
+        for (int index = 0; index < page.rowBytes; ++index) {
+            if (due[index] == 0) continue;
+            unsigned steady = 0xFF;
+            for (int k = 1; k <= n; ++k)
+                steady &= ~static_cast<unsigned>(row[index] ^ rows[static_cast<std::size_t>(y + k)][index]);
+            afterN[index] = static_cast<std::uint8_t>(afterN[index] | (due[index] & steady));
+            unsigned pendingColumns = due[index] & ~steady & 0xFFu;
+            due[index] = 0;
+            while (pendingColumns != 0) {
+                const int bit = __builtin_clz(pendingColumns) - 24;
+                pendingColumns &= ~(0x80u >> bit);
+                const int x = index * 8 + bit;
+                const bool colour = Page::Bit(row, x);
                 auto at = [&](int r) { return Page::Bit(rows[static_cast<std::size_t>(r)], x); };
                 int open = 0, close = 0;
-                for (int k = 1; k <= n; ++k)
-                    if (at(y + k) != colour) {
-                        open = k;
-                        break;
-                    }
-                if (open == 0) {
-                    start = y + n;
-                } else {
-                    for (int k = open + 1; k <= n; ++k)
-                        if (at(y + k) == colour) {
-                            close = k;
-                            break;
-                        }
-                    if (close != 0) {
-                        if (oneWhiteOneBlack([&](int r) { return Page::Bit(rows[static_cast<std::size_t>(r)], x - 1); },
-                                             [&](int r) { return Page::Bit(rows[static_cast<std::size_t>(r)], x + 1); },
-                                             y + open - 1, y + close))
-                            for (int r = y + open; r < y + close; ++r)
-                                Page::Set(rows[static_cast<std::size_t>(r)], x, colour);
-                        start = y + (close - open) + 1;
-                    }
+                for (int step = 1; step <= n && open == 0; ++step)
+                    if (at(y + step) != colour) open = step;
+                for (int step = open + 1; step <= n && close == 0; ++step)
+                    if (at(y + step) == colour) close = step;
+                int next = y + 1;  // a gap that does not close: the starting point stays
+                if (close != 0) {
+                    if (oneWhiteOneBlack([&](int r) { return Page::Bit(rows[static_cast<std::size_t>(r)], x - 1); },
+                                         [&](int r) { return Page::Bit(rows[static_cast<std::size_t>(r)], x + 1); },
+                                         y + open - 1, y + close))
+                        for (int r = y + open; r < y + close; ++r)
+                            Page::Set(rows[static_cast<std::size_t>(r)], x, colour);
+                    next = y + (close - open) + 1;
                 }
+                std::uint8_t* slot = dueRing.data() + static_cast<std::size_t>(next % ring) * ringPitch;
+                slot[index] = static_cast<std::uint8_t>(slot[index] | (0x80u >> bit));
             }
         }
     }

@@ -102,6 +102,54 @@ Grid RefPattern(Grid g) {
     return g;
 }
 
+// Gap filling by n, pixel by pixel: rows n+1 .. H-2n-2, columns n .. W-2n-3;
+// the starting points move to p + n (no other colour within n) or to
+// p + gap length + 1 (a gap that closes within n).
+Grid RefFillGaps(Grid g, int n) {
+    const int xFirst = n, xLast = g.width - 2 * n - 3, yFirst = n + 1, yLast = g.height - 2 * n - 2;
+    std::vector<int> columnStart(static_cast<std::size_t>(std::max(g.width, 0)), yFirst);
+    auto oneWhiteOneBlack = [](const std::vector<int>& first, const std::vector<int>& second) {
+        auto all = [](const std::vector<int>& line, int value) {
+            for (int p : line)
+                if (p != value) return false;
+            return true;
+        };
+        return (all(first, 1) && all(second, 0)) || (all(first, 0) && all(second, 1));
+    };
+    for (int y = yFirst; y <= yLast; ++y) {
+        int rowStart = xFirst;
+        for (int x = xFirst; x <= xLast; ++x) {
+            const int colour = g.at(x, y);
+            for (int direction = 0; direction < 2; ++direction) {
+                const bool across = direction == 0;
+                int& start = across ? rowStart : columnStart[static_cast<std::size_t>(x)];
+                const int here = across ? x : y;
+                if (here < start) continue;
+                auto at = [&](int k) -> std::uint8_t& { return across ? g.at(x + k, y) : g.at(x, y + k); };
+                int open = 0, close = 0;
+                for (int k = 1; k <= n && !open; ++k)
+                    if (at(k) != colour) open = k;
+                if (!open) {
+                    start = here + n;
+                    continue;
+                }
+                for (int k = open + 1; k <= n && !close; ++k)
+                    if (at(k) == colour) close = k;
+                if (!close) continue;
+                std::vector<int> first, second;
+                for (int k = open - 1; k <= close; ++k) {
+                    first.push_back(across ? g.at(x + k, y - 1) : g.at(x - 1, y + k));
+                    second.push_back(across ? g.at(x + k, y + 1) : g.at(x + 1, y + k));
+                }
+                if (oneWhiteOneBlack(first, second))
+                    for (int k = open; k < close; ++k) at(k) = static_cast<std::uint8_t>(colour);
+                start = here + (close - open) + 1;
+            }
+        }
+    }
+    return g;
+}
+
 using Member = void (MorphologyEngine::*)(BITMAPINFOHEADER*, int);
 
 Grid Apply(Member member, const Grid& grid, int size) {
@@ -154,7 +202,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"Close1", &MorphologyEngine::close, 1, [](const Grid& g) { return RefClose(g, 1); }},
         ReferenceCase{"Close3", &MorphologyEngine::close, 3, [](const Grid& g) { return RefClose(g, 3); }},
         ReferenceCase{"Close5", &MorphologyEngine::close, 5, [](const Grid& g) { return RefClose(g, 5); }},
-        ReferenceCase{"Pattern", &MorphologyEngine::smooth, 1, RefPattern}),
+        ReferenceCase{"Pattern", &MorphologyEngine::smooth, 1, RefPattern},
+        ReferenceCase{"Gaps2", &MorphologyEngine::smooth, 2, [](const Grid& g) { return RefFillGaps(g, 2); }},
+        ReferenceCase{"Gaps3", &MorphologyEngine::smooth, 3, [](const Grid& g) { return RefFillGaps(g, 3); }},
+        ReferenceCase{"Gaps5", &MorphologyEngine::smooth, 5, [](const Grid& g) { return RefFillGaps(g, 5); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 Grid Dot(int w, int h, int x, int y) {
