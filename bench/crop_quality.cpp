@@ -2,6 +2,7 @@
 // known shape, for our crop (CROPBLACK, in process) beside unpaper and ImageMagick.
 //
 //   crop_quality [WORKDIR]      # WORKDIR (default /tmp/leafmend-crop-quality) holds the files
+//   crop_quality frame IN OUT   # paints the uneven frame (below) on page IN, writes OUT (bench/peers)
 //
 // Each page is a 300-dpi A4 text page (tools/synthpage) with a black frame painted over its outer
 // band: left 60, top 50, right 70, bottom 55 pixels, then made uneven (a slow wave of +-10 pixels,
@@ -189,6 +190,20 @@ bool Run(const std::string& command) { return std::system((command + " 2> /dev/n
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "frame") {
+        Pix* pix = pixRead(argv[2]);
+        if (!pix) return 1;
+        Grid page = FromPix(pix);
+        pixDestroy(&pix);
+        std::vector<std::uint8_t> frame;
+        PaintFrame(page, {"uneven frame", 10, 25, 3, 0.0}, frame);
+        Pix* out = ToPix(page);
+        const std::string path = argv[3];
+        const bool tiff = path.size() > 4 && path.substr(path.size() - 4) == ".tif";
+        const int status = pixWrite(argv[3], out, tiff ? IFF_TIFF_G4 : IFF_PNG);
+        pixDestroy(&out);
+        return status == 0 ? 0 : 1;
+    }
     const std::string work = argc > 1 ? argv[1] : "/tmp/leafmend-crop-quality";
     std::filesystem::create_directories(work);
     using namespace leafmend::synthpage;
