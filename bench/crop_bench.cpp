@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -19,11 +20,17 @@ void PaintFrame(BITMAPINFOHEADER* dib) {
     auto side = [](int base, int along, int length) {
         return base + static_cast<int>(10 * std::sin(along / 140.0)) + 25 * along / length;
     };
+    std::vector<int> top(static_cast<std::size_t>(w)), bottom(static_cast<std::size_t>(w));
+    for (int x = 0; x < w; ++x) {
+        top[static_cast<std::size_t>(x)] = side(50, w - 1 - x, w);
+        bottom[static_cast<std::size_t>(x)] = side(55, x, w);
+    }
     for (int y = 0; y < h; ++y) {
         std::uint8_t* row = dib::Bits(dib) + stride * static_cast<std::size_t>(h - 1 - y);
         const int left = side(60, y, h), right = side(70, h - 1 - y, h);
         for (int x = 0; x < w; ++x) {
-            const bool frame = x < left || x >= w - right || y < side(50, w - 1 - x, w) || y >= h - side(55, x, w);
+            const bool frame = x < left || x >= w - right || y < top[static_cast<std::size_t>(x)] ||
+                               y >= h - bottom[static_cast<std::size_t>(x)];
             if (frame) row[x / 8] = static_cast<std::uint8_t>(row[x / 8] & ~(0x80 >> (x % 8)));
         }
     }
