@@ -71,20 +71,6 @@ TEST_F(CropProcessTest, TopScanOfAWhiteBorderCutsThirtyNineRows) {
     EXPECT_EQ(out.at(0, 1), 0);
 }
 
-TEST_F(CropProcessTest, BlankPageIsCutToItsCentralHundredByHundred) {
-    Set(u"CROPWHITE", CComVariant(static_cast<SHORT>(1)));
-    Set(u"BORDERSENSITIVITY", CComVariant(static_cast<SHORT>(5)));
-    Grid grid(260, 400);
-    grid.at(80, 150) = 0;
-    CComPtr<CZRDocument> document = DocumentOf(grid);
-    ImageWrapper::set_resolution(document->Pages()[0]->Image()->Handle(), 300, 300);
-    ASSERT_EQ(Run(document->Pages()[0]), S_OK);
-    const Grid out = GridOf(document->Pages()[0]);
-    EXPECT_EQ(out.width, 100);
-    EXPECT_EQ(out.height, 100);
-    EXPECT_EQ(out.at(0, 0), 0);
-}
-
 TEST_F(CropProcessTest, InvertBlackOnAGreyPagePosts2301AndChangesNothing) {
     Set(u"INVERTBLACK", CComVariant(static_cast<SHORT>(1)));
     CComBSTR name(u"Trim");
