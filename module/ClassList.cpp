@@ -1,7 +1,9 @@
 // The module's classes in catalogue order, which is the order of registration
 // and lookup. Adding a process is one line here.
 #include "framework/ClassCatalogue.h"
+#include "processes/cleanup/CZRCrop.h"
 #include "processes/cleanup/CZRDespeckle.h"
+#include "processes/cleanup/CZRSmooth.h"
 #include "processes/geometry/CZRBorderPadding.h"
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRPageRemoval.h"
@@ -14,9 +16,11 @@ namespace {
 constexpr const ClassDescriptor* kClasses[] = {
     &CZRInvert::kDescriptor,
     &CZRDeskew::kDescriptor,
+    &CZRCrop::kDescriptor,
     &CZRPageRemoval::kDescriptor,
     &CZRBorderPadding::kDescriptor,
     &CZRResize::kDescriptor,
+    &CZRSmooth::kDescriptor,
     &CZRDespeckle::kDescriptor,
     &CZRRotate::kDescriptor,
 };
