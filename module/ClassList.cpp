@@ -5,13 +5,12 @@
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
+#include "processes/lines/CZRLineRemoval.h"
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor,
-    &CZRDeskew::kDescriptor,
-    &CZRDespeckle::kDescriptor,
-    &CZRRotate::kDescriptor,
+    &CZRInvert::kDescriptor,      &CZRDeskew::kDescriptor, &CZRDespeckle::kDescriptor,
+    &CZRLineRemoval::kDescriptor, &CZRRotate::kDescriptor,
 };
 }  // namespace
 

@@ -10,7 +10,6 @@ inline constexpr CLSID CLSID_ZRPageRemoval = MakeGuid("{C1C3C063-D4C3-4A9F-904D-
 inline constexpr CLSID CLSID_ZRBorderPadding = MakeGuid("{73EAE1D9-FF19-478C-9465-BD1FA6AE782C}");
 inline constexpr CLSID CLSID_ZRResize = MakeGuid("{2DD682DA-F33C-4904-B0D2-86B34C85AC43}");
 inline constexpr CLSID CLSID_ZRSmooth = MakeGuid("{382BF545-D8CD-4636-9776-52C850EB13E4}");
-inline constexpr CLSID CLSID_ZRLineRemoval = MakeGuid("{D9E257DC-1E8A-4EA8-9E25-CFA9C424C1BF}");
 inline constexpr CLSID CLSID_ZRDynamicThresholding = MakeGuid("{DC652630-04B7-4904-AF9C-F168E6C00C78}");
 inline constexpr CLSID CLSID_ZRColorSmoothing = MakeGuid("{E5FE457A-35C5-45CF-8553-048EB8E7C8EA}");
 inline constexpr CLSID CLSID_ZRPhotoCorrection = MakeGuid("{65DB30CF-A70C-42D2-905F-D7512F5B7020}");
