@@ -8,6 +8,7 @@
 // pixels that neither drew.
 //
 //   lineremoval_quality [--pages N] [--keep DIR]
+//   lineremoval_quality --write-page FILE   (the first form page as a G4 TIFF, for bench/peers)
 #include "host/CZRDocument.h"
 #include "host/HostRegistration.h"
 #include "platform/imagelib/ImageWrapper.h"
@@ -167,6 +168,11 @@ std::string Percent(double part, double whole) {
 int main(int argc, char** argv) {
     int pages = 2;
     std::string keep;
+    if (argc == 3 && std::string(argv[1]) == "--write-page") {
+        formpages::FormPage form;
+        formpages::Build(form, 300, 30, {1, 2, 3, 4, 5, 6}, {0.0, 0.5, -1.0, 2.0, 0.0, -2.0, 1.5}, 1);
+        return pixWrite(argv[2], form.page, IFF_TIFF_G4) == 0 ? 0 : 1;
+    }
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) == "--pages")
             pages = std::atoi(argv[++i]);
@@ -184,10 +190,11 @@ int main(int argc, char** argv) {
 
     std::vector<Method> methods;
     for (const LONG gap : {0, 30}) {
-        for (const LONG reconstruction : {0, 20}) {
+        for (const LONG reconstruction : {0, 8, 20}) {
             const Ours settings{gap, reconstruction};
             methods.push_back({"leafmend MAXGAP=" + std::to_string(gap) +
-                                   (reconstruction ? " RECONSTRUCTION=20" : " no reconstruction"),
+                                   (reconstruction ? " RECONSTRUCTION=" + std::to_string(reconstruction)
+                                                   : std::string(" no reconstruction")),
                                [settings](Pix* page, double& ms) { return RunOurs(page, settings, ms); },
                                {}});
         }
