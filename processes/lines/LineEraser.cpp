@@ -187,13 +187,12 @@ void LineEraser::reconnectGroup(LineGroup& group) {
             const int r = upward ? e.lowest - kEndDistance : e.highest + below;
             if (!e.empty() && pixels_.dark(x, r)) {
                 const StrokeEnd end = makeStrokeEnd(x, r, upward);
-                const int runWidth = end.xe - end.xs;
-                if (runWidth <= kWidestStrokeEnd) {
-                    ends.push_back(end);
-                    // Past the run (which may have begun before x).
-                    j += std::max(end.xe - x, 1);
-                    continue;
-                }
+                // Kept when at most kWidestStrokeEnd wide. Either way the walk
+                // goes on past the run (which may have begun before x), so a
+                // wide run is judged once, not once per column.
+                if (end.xe - end.xs <= kWidestStrokeEnd) ends.push_back(end);
+                j += std::max(end.xe - x, 1);
+                continue;
             }
             ++j;
         }
