@@ -7,7 +7,7 @@
 // character pixel is lost when it is white afterwards; "added" counts black
 // pixels that neither drew.
 //
-//   lineremoval_quality [--pages N] [--keep DIR]
+//   lineremoval_quality [--pages N] [--keep DIR] [--gaps G1,G2,...] [--no-peers]
 //   lineremoval_quality --write-page FILE   (the first form page as a G4 TIFF, for bench/peers)
 #include "host/CZRDocument.h"
 #include "host/HostRegistration.h"
@@ -163,21 +163,42 @@ std::string Percent(double part, double whole) {
     return text;
 }
 
+// "0,30,60" -> {0, 30, 60}
+std::vector<LONG> Numbers(const char* text) {
+    std::vector<LONG> values;
+    while (*text) {
+        char* end = nullptr;
+        values.push_back(std::strtol(text, &end, 10));
+        if (end == text) break;
+        text = *end == ',' ? end + 1 : end;
+    }
+    return values;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int pages = 2;
     std::string keep;
+    std::vector<LONG> gaps = {0, 30};
+    bool peers = true;
     if (argc == 3 && std::string(argv[1]) == "--write-page") {
         formpages::FormPage form;
         formpages::Build(form, 300, 30, {1, 2, 3, 4, 5, 6}, {0.0, 0.5, -1.0, 2.0, 0.0, -2.0, 1.5}, 1);
         return pixWrite(argv[2], form.page, IFF_TIFF_G4) == 0 ? 0 : 1;
     }
-    for (int i = 1; i + 1 < argc; ++i) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--no-peers") {
+            peers = false;
+            continue;
+        }
+        if (i + 1 >= argc) break;
         if (std::string(argv[i]) == "--pages")
             pages = std::atoi(argv[++i]);
         else if (std::string(argv[i]) == "--keep")
             keep = argv[++i];
+        else if (std::string(argv[i]) == "--gaps")
+            gaps = Numbers(argv[++i]);
     }
     Registry::Instance().SetVolatile(true);
     RegisterHostClasses();
@@ -185,11 +206,11 @@ int main(int argc, char** argv) {
         keep.empty() ? (std::filesystem::temp_directory_path() / "leafmend-lineremoval-quality").string() : keep;
     std::filesystem::create_directories(dir);
     const std::string convert = "/usr/bin/convert";  // ImageMagick's own, whatever else is first on PATH
-    const bool haveUnpaper = std::system("command -v unpaper > /dev/null") == 0;
-    const bool haveConvert = std::filesystem::exists(convert);
+    const bool haveUnpaper = peers && std::system("command -v unpaper > /dev/null") == 0;
+    const bool haveConvert = peers && std::filesystem::exists(convert);
 
     std::vector<Method> methods;
-    for (const LONG gap : {0, 30}) {
+    for (const LONG gap : gaps) {
         for (const LONG reconstruction : {0, 8, 20}) {
             const Ours settings{gap, reconstruction};
             methods.push_back({"leafmend MAXGAP=" + std::to_string(gap) +
