@@ -10,6 +10,7 @@
 #include "processes/geometry/CZRResize.h"
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
+#include "processes/lines/CZRLineRemoval.h"
 
 namespace {
 // clang-format off
@@ -22,6 +23,7 @@ constexpr const ClassDescriptor* kClasses[] = {
     &CZRResize::kDescriptor,
     &CZRSmooth::kDescriptor,
     &CZRDespeckle::kDescriptor,
+    &CZRLineRemoval::kDescriptor,
     &CZRRotate::kDescriptor,
 };
 // clang-format on

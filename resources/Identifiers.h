@@ -5,7 +5,6 @@
 
 #include "platform/com/ComTypes.h"
 
-inline constexpr CLSID CLSID_ZRLineRemoval = MakeGuid("{D9E257DC-1E8A-4EA8-9E25-CFA9C424C1BF}");
 inline constexpr CLSID CLSID_ZRDynamicThresholding = MakeGuid("{DC652630-04B7-4904-AF9C-F168E6C00C78}");
 inline constexpr CLSID CLSID_ZRColorSmoothing = MakeGuid("{E5FE457A-35C5-45CF-8553-048EB8E7C8EA}");
 inline constexpr CLSID CLSID_ZRPhotoCorrection = MakeGuid("{65DB30CF-A70C-42D2-905F-D7512F5B7020}");
