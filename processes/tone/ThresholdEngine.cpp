@@ -1,0 +1,238 @@
+// Thresholds and the edge filter. Every pixel goes through the images'
+// accessor tables and one cursor shared by source and destination, so any
+// pair of supported depths works without a test per pixel.
+#include "processes/tone/ThresholdEngine.h"
+
+#include "framework/CZRException.h"
+#include "resources/MessageIds.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMinZoneSide = 60;
+constexpr int kGrid = 12;
+
+// Shares one cursor between two images for the length of an algorithm and
+// takes it away again on every exit.
+class SharedCursor {
+public:
+    SharedCursor(const PixelImage& a, PixelImage* b) : a_(const_cast<PixelImage&>(a)), b_(b) {
+        a_.setCursor(&cursor);
+        if (b_) b_->setCursor(&cursor);
+    }
+    ~SharedCursor() {
+        a_.setCursor(nullptr);
+        if (b_) b_->setCursor(nullptr);
+    }
+    SharedCursor(const SharedCursor&) = delete;
+    SharedCursor& operator=(const SharedCursor&) = delete;
+
+    PixelCursor cursor;
+
+private:
+    PixelImage& a_;
+    PixelImage* b_;
+};
+
+inline void setWhite(PixelCursor& c, bool white) {
+    const std::uint8_t value = white ? 255 : 0;
+    c.red = c.green = c.blue = value;
+}
+
+inline int channelSum(const PixelCursor& c) { return c.red + c.green + c.blue; }
+
+// Source and destination share coordinates: a destination of another size
+// would be written out of its bounds.
+void checkSameSize(const PixelImage& source, const PixelImage& destination) {
+    if (source.viewWidth() != destination.viewWidth() || source.viewHeight() != destination.viewHeight())
+        throw CZRException(static_cast<UINT>(IDS_INVALID_DIMENSIONS));
+}
+
+}  // namespace
+
+int ThresholdEngine::boxSizeFor(int box) {
+    if (box <= 0) return 16;
+    // Raised to the next even size; the largest odd value stays in range.
+    return box % 2 != 0 ? (box == 0x7FFFFFFF ? box - 1 : box + 1) : box;
+}
+
+void ThresholdEngine::checkRect(const PixelImage& source, const ToneRect& rect) {
+    // Negative corners would read before the first row or column: they are
+    // outside the image as much as corners past its end.
+    if (rect.right <= rect.left || rect.bottom <= rect.top || rect.left < 0 || rect.top < 0 ||
+        rect.bottom > source.viewHeight() || rect.right > source.viewWidth())
+        throw CZRException(static_cast<UINT>(IDS_ZONE_OUTSIDE));
+    if (rect.width() <= kMinZoneSide || rect.height() <= kMinZoneSide)
+        throw CZRException(static_cast<UINT>(IDS_ZONE_TOO_SMALL));
+}
+
+void ThresholdEngine::sampleZoneHistogram(const PixelImage& source, const ToneRect& rect,
+                                          PixelImage::Histogram& counts) {
+    counts.fill(0);
+    SharedCursor shared(source, nullptr);
+    PixelCursor& c = shared.cursor;
+    const bool grey = source.bitCount() <= 8;
+    unsigned k = 0;
+    for (int y = rect.top; y < rect.bottom - kGrid; y += kGrid) {
+        ++k;
+        for (int x = rect.left; x < rect.right - kGrid; x += kGrid) {
+            const int j = static_cast<int>(k % 13);
+            c.x = static_cast<std::uint16_t>(x + j);
+            c.y = static_cast<std::uint16_t>(y + j);
+            source.getPixelAt();
+            ++k;
+            ++counts[grey ? c.red : static_cast<unsigned>(channelSum(c)) / 3u];
+        }
+    }
+}
+
+int ThresholdEngine::zoneThresholdFromHistogram(const PixelImage::Histogram& counts, int shift) {
+    int p = 0;
+    for (int v = 1; v < 256; ++v)
+        if (counts[v] > counts[p]) p = v;
+    // Second peak: the local maximum at least 10 levels from p with the
+    // largest count^2 * distance^2. That square wraps 32 bits as soon as a
+    // peak holds a few thousand samples (every full page), which would pick
+    // an arbitrary peak; count * distance in 64 bits orders the peaks the
+    // same way as the exact square.
+    int q = -1;
+    std::uint64_t best = 0;
+    for (int v = 1; v <= 254; ++v) {
+        const int distance = std::abs(v - p);
+        if (distance < 10) continue;
+        if (!(counts[v - 1] < counts[v] && counts[v + 1] <= counts[v])) continue;
+        const std::uint64_t score = std::uint64_t{counts[v]} * static_cast<std::uint64_t>(distance);
+        if (score > best) {
+            best = score;
+            q = v;
+        }
+    }
+    if (q < 0) q = p > 128 ? p - 10 : p + 10;
+    // Shift is a property taken as it comes: 64 bits keep the sum exact.
+    long long t = (p + q) / 2 + static_cast<long long>(shift);
+    if (t < 1) t = 1;
+    return static_cast<int>(std::min<long long>(t, 254));
+}
+
+void ThresholdEngine::computeZoneThreshold(PixelImage& source, const ToneRect& rect, int shift) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) throw CZRException(static_cast<UINT>(IDS_ZONE_OUTSIDE));
+    if (rect.width() <= kMinZoneSide || rect.height() <= kMinZoneSide)
+        throw CZRException(static_cast<UINT>(IDS_ZONE_TOO_SMALL));
+    PixelImage::Histogram counts;
+    sampleZoneHistogram(source, rect, counts);
+    const int t = zoneThresholdFromHistogram(counts, shift);
+    source.setWhiteThreshold(source.bitCount() <= 8 ? t : 3 * t);
+}
+
+void ThresholdEngine::applyGlobalThreshold(PixelImage& source, PixelImage& destination, const ToneRect& rect,
+                                           int shift) {
+    checkRect(source, rect);
+    checkSameSize(source, destination);
+    computeZoneThreshold(source, rect, shift);
+    SharedCursor shared(source, &destination);
+    PixelCursor& c = shared.cursor;
+    for (int y = rect.top; y < rect.bottom - 1; ++y) {
+        c.y = static_cast<std::uint16_t>(y);
+        for (int x = rect.left; x < rect.right - 1; ++x) {
+            c.x = static_cast<std::uint16_t>(x);
+            setWhite(c, source.isWhiteAt());
+            destination.setPixelAt();
+        }
+    }
+}
+
+void ThresholdEngine::applyLocalThreshold(PixelImage& source, PixelImage& destination, const ToneRect& rect,
+                                          int contrast, int box, int shift) {
+    checkRect(source, rect);
+    checkSameSize(source, destination);
+    computeZoneThreshold(source, rect, shift);
+    const int b = boxSizeFor(box);
+    const int h = b / 2;
+    const double limit = std::abs(contrast / 100.0);
+    const long long width = source.viewWidth();
+    const long long height = source.viewHeight();
+    SharedCursor shared(source, &destination);
+    PixelCursor& c = shared.cursor;
+
+    // Box pixels column by column, white by `decide`.
+    auto writeBox = [&](int x, int y, int columns, int rows, auto&& decide) {
+        for (int i = 0; i < columns; ++i) {
+            for (int j = 0; j < rows; ++j) {
+                c.x = static_cast<std::uint16_t>(x + i);
+                c.y = static_cast<std::uint16_t>(y + j);
+                setWhite(c, decide());
+                destination.setPixelAt();
+            }
+        }
+    };
+    auto globalDecision = [&] { return source.isWhiteAt(); };
+
+    for (long long y = rect.top; y < rect.bottom - 1; y += b) {
+        for (long long x = rect.left; x < rect.right - 1; x += b) {
+            const int bx = static_cast<int>(x);
+            const int by = static_cast<int>(y);
+            if (x - h < 0 || y - h < 0 || x + h + b >= width || y + h + b >= height) {
+                // Near the page edge the window would leave the page.
+                const int columns = static_cast<int>(std::min<long long>(b, width - x));
+                const int rows = static_cast<int>(std::min<long long>(b, height - y));
+                writeBox(bx, by, columns, rows, globalDecision);
+                continue;
+            }
+            int maxSum = -1;
+            int minSum = 766;
+            for (int wy = by - h; wy <= by + b + h; ++wy) {
+                c.y = static_cast<std::uint16_t>(wy);
+                for (int wx = bx - h; wx <= bx + b + h; ++wx) {
+                    c.x = static_cast<std::uint16_t>(wx);
+                    source.getPixelAt();
+                    const int s = channelSum(c);
+                    maxSum = std::max(maxSum, s);
+                    minSum = std::min(minSum, s);
+                }
+            }
+            const double ratio = static_cast<double>(maxSum - minSum) / static_cast<double>(maxSum + minSum);
+            if (ratio > limit) {
+                const long long t = minSum + (maxSum - minSum) / 2 + static_cast<long long>(shift);
+                writeBox(bx, by, b, b, [&] {
+                    source.getPixelAt();
+                    return channelSum(c) > t;
+                });
+            } else {
+                // Also 0 / 0 (an all-black window): NaN compares false.
+                writeBox(bx, by, b, b, globalDecision);
+            }
+        }
+    }
+}
+
+void ThresholdEngine::applyEdgeFilter(const PixelImage& source, PixelImage& destination, const ToneRect& rect) {
+    checkRect(source, rect);
+    checkSameSize(source, destination);
+    const int width = source.viewWidth();
+    const int height = source.viewHeight();
+    const int xEnd = rect.right < width - 1 ? rect.right - 1 : width - 2;
+    const int yEnd = rect.bottom < height - 1 ? rect.bottom - 1 : height - 2;
+    const bool grey = source.bitCount() <= 8;
+    const int divisor = grey ? 2 : 6;
+    SharedCursor shared(source, &destination);
+    PixelCursor& c = shared.cursor;
+    auto v = [&](int x, int y) {
+        c.x = static_cast<std::uint16_t>(x);
+        c.y = static_cast<std::uint16_t>(y);
+        source.getPixelAt();
+        return grey ? static_cast<int>(c.red) : channelSum(c);
+    };
+    for (int y = std::max(rect.top, 1); y < yEnd; ++y) {
+        for (int x = std::max(rect.left, 1); x < xEnd; ++x) {
+            const int k = v(x - 1, y - 1) - v(x, y - 1) + v(x + 1, y - 1) - v(x - 1, y) - v(x + 1, y) +
+                          v(x - 1, y + 1) - v(x, y + 1) + v(x + 1, y + 1);
+            const int out = std::clamp(255 + k / divisor, 0, 255);
+            c.x = static_cast<std::uint16_t>(x);
+            c.y = static_cast<std::uint16_t>(y);
+            c.red = c.green = c.blue = static_cast<std::uint8_t>(out);
+            destination.setPixelAt();
+        }
+    }
+}
