@@ -100,6 +100,22 @@ void ColorSmoother::replaceNearColor(PixelImage& image, AverageColor average, lo
                 entry.rgbReserved = average.spare;
             }
         }
+    } else if (image.bitCount() == 24 && !image.rotatedView() && !accessorsOnly_) {
+        // The same comparison straight on the rows: blue, green, red.
+        const int width = image.width();
+        const int height = image.height();
+        for (int y = 0; y < height; ++y) {
+            if (y % 20 == 0) report(static_cast<int>(static_cast<double>(y) * 100.0 / height));
+            std::uint8_t* p = image.row(y);
+            for (int x = 0; x < width; ++x, p += 3) {
+                if (near(p[2], average.red, tolerance) && near(p[1], average.green, tolerance) &&
+                    near(p[0], average.blue, tolerance)) {
+                    p[0] = average.blue;
+                    p[1] = average.green;
+                    p[2] = average.red;
+                }
+            }
+        }
     } else {
         const int width = image.viewWidth();
         const int height = image.viewHeight();

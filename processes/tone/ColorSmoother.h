@@ -37,8 +37,12 @@ public:
     // Every colour within `tolerance` of `average` in each channel becomes the
     // average: colour table entries of 8-bit pages, pixels otherwise.
     void replaceNearColor(PixelImage& image, AverageColor average, long long tolerance);
+    // Plain 24-bit pages are compared straight on their rows; this forces
+    // the accessor table instead (same result, for tests).
+    void setAccessorsOnly(bool accessorsOnly) { accessorsOnly_ = accessorsOnly; }
 
 private:
     void report(int percent);
     CZRProgressTracker* progress_;
+    bool accessorsOnly_ = false;
 };

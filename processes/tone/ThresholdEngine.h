@@ -20,6 +20,11 @@ struct ToneRect {
     int height() const { return bottom - top; }
 };
 
+// How pixels are reached: straight through the row table for the depths a
+// page has (8 or 24 bits in, 1, 8 or 24 out, plain view), else through the
+// accessor table; Accessors forces the second road.
+enum class PixelRoad { Direct, Accessors };
+
 class ThresholdEngine {
 public:
     // The zone's grey-level histogram on a 12-pixel grid with a diagonal
@@ -33,16 +38,18 @@ public:
     static void computeZoneThreshold(PixelImage& source, const ToneRect& rect, int shift);
     // Destination pixel = white when the source pixel is white under the
     // zone's threshold; the rectangle's last row and column are not written.
-    static void applyGlobalThreshold(PixelImage& source, PixelImage& destination, const ToneRect& rect, int shift);
+    static void applyGlobalThreshold(PixelImage& source, PixelImage& destination, const ToneRect& rect, int shift,
+                                     PixelRoad road = PixelRoad::Direct);
     // B x B boxes (B even, 16 when box <= 0) get their own threshold when the
     // window around them has a contrast above `contrast` percent; otherwise,
     // and on boxes near the page edge, the global threshold decides.
     static void applyLocalThreshold(PixelImage& source, PixelImage& destination, const ToneRect& rect, int contrast,
-                                    int box, int shift);
+                                    int box, int shift, PixelRoad road = PixelRoad::Direct);
     // Grey = 255 + (diagonal neighbours - direct neighbours) / 2 (/ 6 for the
     // three-channel sum of 24-bit pages), clamped to 0..255; the image's outer
     // two-pixel frame is not written.
-    static void applyEdgeFilter(const PixelImage& source, PixelImage& destination, const ToneRect& rect);
+    static void applyEdgeFilter(const PixelImage& source, PixelImage& destination, const ToneRect& rect,
+                                PixelRoad road = PixelRoad::Direct);
 
     // The local threshold's box edge for a "LOCALTHRESHBOXSIZE" value.
     static int boxSizeFor(int box);

@@ -194,3 +194,34 @@ TEST(ColorAverage, PalettePagesAverageTheirTableColours) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ColorReplace, RowsAndAccessorsReplaceTheSamePixels) {
+    PixelImage rows(203, 61, 24, false);
+    unsigned seed = 99;
+    for (int y = 0; y < rows.height(); ++y)
+        for (int x = 0; x < rows.width(); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            rows.setPixel(x, y, static_cast<std::uint8_t>(150 + (seed >> 16) % 40),
+                          static_cast<std::uint8_t>(100 + (seed >> 20) % 40),
+                          static_cast<std::uint8_t>((seed >> 8) % 90));
+        }
+    PixelImage accessors(rows);
+    const AverageColor average{40, 120, 170, 0};
+    ColorSmoother direct(nullptr);
+    direct.replaceNearColor(rows, average, 12);
+    ColorSmoother table(nullptr);
+    table.setAccessorsOnly(true);
+    table.replaceNearColor(accessors, average, 12);
+    int replaced = 0;
+    for (int y = 0; y < rows.height(); ++y)
+        for (int x = 0; x < rows.width(); ++x) {
+            ASSERT_EQ(At(rows, x, y), At(accessors, x, y)) << x << "," << y;
+            replaced += At(rows, x, y) == Rgb{170, 120, 40};
+        }
+    EXPECT_GT(replaced, 100);
+    EXPECT_LT(replaced, 203 * 61 / 2);
+}
+
+}  // namespace

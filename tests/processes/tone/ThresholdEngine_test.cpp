@@ -347,3 +347,67 @@ TEST(EdgeFilter, ClampsAtZeroAndStaysInsideAZone) {
 }
 
 }  // namespace
+
+// --- the two roads ---
+
+struct RoadCase {
+    int sourceBits, destinationBits;
+};
+
+class ThresholdRoadTest : public ::testing::TestWithParam<RoadCase> {};
+
+// A noisy, unevenly lit page with text squares; the same result pixel for
+// pixel whichever road the engine takes, on the whole page and in a zone.
+TEST_P(ThresholdRoadTest, DirectRoadWritesWhatTheAccessorRoadWrites) {
+    const RoadCase& c = GetParam();
+    PixelImage source(203, 157, c.sourceBits, false);
+    unsigned seed = 12345;
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int noise = static_cast<int>((seed >> 16) % 31) - 15;
+            const int base = UnevenPage(x * 2, y);
+            source.setPixel(x, y, static_cast<std::uint8_t>(std::clamp(base + noise, 0, 255)),
+                            static_cast<std::uint8_t>(std::clamp(base - noise, 0, 255)),
+                            static_cast<std::uint8_t>(std::clamp(base + noise / 2, 0, 255)));
+        }
+    const ToneRect rects[] = {Whole(source), {17, 140, 9, 120}};
+    for (const ToneRect& rect : rects) {
+        for (int method = 0; method < 4; ++method) {
+            PixelImage direct(source.width(), source.height(), c.destinationBits, false);
+            PixelImage accessors(source.width(), source.height(), c.destinationBits, false);
+            std::fill_n(direct.bits(), direct.stride() * direct.height(), 0x3C);
+            std::fill_n(accessors.bits(), accessors.stride() * accessors.height(), 0x3C);
+            auto run = [&](PixelImage& destination, PixelRoad road) {
+                switch (method) {
+                    case 0:
+                        ThresholdEngine::applyGlobalThreshold(source, destination, rect, 3, road);
+                        break;
+                    case 1:
+                        ThresholdEngine::applyLocalThreshold(source, destination, rect, 20, 12, -5, road);
+                        break;
+                    case 2:
+                        ThresholdEngine::applyLocalThreshold(source, destination, rect, 0, -1, 30, road);
+                        break;
+                    default:
+                        ThresholdEngine::applyEdgeFilter(source, destination, rect, road);
+                }
+            };
+            run(direct, PixelRoad::Direct);
+            run(accessors, PixelRoad::Accessors);
+            const std::size_t size = static_cast<std::size_t>(direct.stride()) * direct.height();
+            const auto mismatch = std::mismatch(direct.bits(), direct.bits() + size, accessors.bits());
+            ASSERT_EQ(mismatch.first, direct.bits() + size)
+                << "method " << method << " rect " << rect.left << " byte " << (mismatch.first - direct.bits()) << ": "
+                << int(*mismatch.first) << " vs " << int(*mismatch.second);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, ThresholdRoadTest,
+                         ::testing::Values(RoadCase{8, 1}, RoadCase{8, 8}, RoadCase{8, 24}, RoadCase{24, 1},
+                                           RoadCase{24, 8}, RoadCase{24, 24}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.sourceBits) + "To" +
+                                    std::to_string(info.param.destinationBits);
+                         });
