@@ -173,12 +173,16 @@ int LoadHandle(Pix* pix, const std::string& path) {
     return imagefile::LoadPage(path, 0);
 }
 
+// The grey-level threshold our global method chose on the last page (for the table's notes).
+int lastGlobalThreshold = 0;
+
 Mask RunOurs(int handle, int method) {
     PixelImage source(ImageWrapper::get_raw_dib(handle));
     PixelImage destination(source.width(), source.height(), 1, true);
     const ToneRect page{0, source.width(), 0, source.height()};
     if (method == 0) {
         ThresholdEngine::applyGlobalThreshold(source, destination, page, 0);
+        lastGlobalThreshold = source.bitCount() == 8 ? source.whiteThreshold() : source.whiteThreshold() / 3;
     } else if (method == 1) {
         PixelImage edges(source.width(), source.height(), 8, true);
         ThresholdEngine::applyEdgeFilter(source, edges, page);
@@ -226,7 +230,7 @@ void ThresholdTable(bool quick, const std::string& work) {
     const char* methods[] = {"ours global",      "ours edge+global", "ours local",        "IM -threshold 50%",
                              "IM -lat 31x31-5%", "Lept Otsu",        "Lept Otsu+bg norm", "Lept Sauvola"};
     std::printf("Thresholding: precision / recall / F1 of black against the clean text (A5, 300 dpi)\n\n");
-    std::printf("%-32s", "page");
+    std::printf("%-38s", "page [our global threshold]");
     for (const char* m : methods) std::printf(" | %-20s", m);
     std::printf("\n");
     std::vector<GreyPage> pages = ThresholdPages();
@@ -265,7 +269,7 @@ void ThresholdTable(bool quick, const std::string& work) {
         ImageWrapper::delete_bitmap(handle);
         pixDestroy(&page);
 
-        std::printf("%-32s", spec.name.c_str());
+        std::printf("%-38s", (spec.name + " [t=" + std::to_string(lastGlobalThreshold) + "]").c_str());
         for (const Mask& r : results) {
             if (r.black.size() != truth.black.size()) {
                 std::printf(" | %-20s", "n/a");
