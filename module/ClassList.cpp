@@ -5,13 +5,16 @@
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
+#include "processes/tone/CZRColorSmoothing.h"
+#include "processes/tone/CZRDeshade.h"
+#include "processes/tone/CZRDynamicThresholding.h"
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor,
-    &CZRDeskew::kDescriptor,
-    &CZRDespeckle::kDescriptor,
-    &CZRRotate::kDescriptor,
+    &CZRInvert::kDescriptor,         &CZRDeskew::kDescriptor,
+    &CZRDespeckle::kDescriptor,      &CZRDynamicThresholding::kDescriptor,
+    &CZRColorSmoothing::kDescriptor, &CZRRotate::kDescriptor,
+    &CZRDeshade::kDescriptor,
 };
 }  // namespace
 
