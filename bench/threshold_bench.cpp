@@ -3,7 +3,10 @@
 // threshold, and the local box threshold, each as the whole-page run does it
 // (new 1-bit destination, 8-bit intermediate for the edge road).
 #include "bench/BenchPages.h"
+#include "host/HostRegistration.h"
 #include "image/PixelImage.h"
+#include "platform/registry/Registry.h"
+#include "processes/tone/CZRDynamicThresholding.h"
 #include "processes/tone/ThresholdEngine.h"
 
 #include <benchmark/benchmark.h>
@@ -47,6 +50,37 @@ BENCHMARK(ThresholdPage)
     ->Args({24, kGlobal})
     ->Args({24, kEdge})
     ->Args({24, kLocal})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The whole process as a host calls it (frame, properties, new bitmap handed
+// to the page), on a fresh copy of the page each time; args: bits, local.
+void ThresholdProcess(benchmark::State& state) {
+    Registry::Instance().SetVolatile(true);
+    RegisterHostClasses();
+    CComObject<CZRDynamicThresholding>* object = nullptr;
+    CComObject<CZRDynamicThresholding>::CreateInstance(&object);
+    CComPtr<CComObject<CZRDynamicThresholding>> process(object);
+    CComBSTR local(u"LOCALTHRESH");
+    process->put_Properties(local, CComVariant(static_cast<SHORT>(state.range(1))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        CComPtr<CZRDocument> document = BenchDocument(static_cast<int>(state.range(0)));
+        state.ResumeTiming();
+        VARIANT_BOOL result;
+        process->Process(document->Pages()[0], &result);
+        benchmark::DoNotOptimize(result);
+        state.PauseTiming();
+        document.Release();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(ThresholdProcess)
+    ->ArgNames({"bits", "local"})
+    ->Args({8, 0})
+    ->Args({8, 1})
+    ->Args({24, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
