@@ -1,7 +1,8 @@
 // The threshold engine on pages drawn in code: the zone histogram and its
-// two-peak threshold, rectangle checks, the global threshold's unwritten last
-// row and column, the local threshold on uneven light, and the edge filter's
-// values around a single dark pixel.
+// two-peak threshold, rectangle checks, the local threshold on uneven light,
+// the edge filter's values around a single dark pixel, and the direct road
+// against the accessor road. (Whole-page and zone runs of the global
+// threshold: DynamicThresholding_test.cpp.)
 #include "processes/tone/ThresholdEngine.h"
 
 #include "framework/CZRException.h"
@@ -158,44 +159,6 @@ TEST(Threshold, DestinationOfAnotherSizeIsRefused) {
     PixelImage small(100, 100, 1, false);
     EXPECT_EQ(ErrorOf([&] { ThresholdEngine::applyGlobalThreshold(source, small, Whole(source), 0); }),
               CZRException::FromMessageId(2165));
-}
-
-// --- global threshold ---
-
-TEST(GlobalThreshold, SplitsDarkAndLightAndLeavesLastRowAndColumn) {
-    for (int bits : {8, 24}) {
-        PixelImage source(160, 120, bits, false);
-        // Dark text strokes (40) on paper (210) in a checked pattern of 8 x 8 squares.
-        Paint(source, [](int x, int y) { return ((x / 8) + (y / 8)) % 4 == 0 ? 40 : 210; });
-        PixelImage destination(160, 120, 1, false);
-        std::fill_n(destination.bits(), destination.stride() * destination.height(), 0);  // all black
-        ThresholdEngine::applyGlobalThreshold(source, destination, Whole(source), 0);
-        for (int y = 0; y < 120; ++y) {
-            for (int x = 0; x < 160; ++x) {
-                const bool lastLine = x == 159 || y == 119;
-                const bool expectWhite = !lastLine && Grey(source, x, y) == 210;
-                ASSERT_EQ(destination.isWhite(x, y), expectWhite) << bits << " " << x << "," << y;
-            }
-        }
-    }
-}
-
-TEST(GlobalThreshold, ZoneOnGreyDestinationWritesOnlyInsideAndOnlyZeroOr255) {
-    PixelImage source(200, 200, 8, false);
-    Paint(source, [](int x, int y) { return (x * 7 + y * 3) % 256; });
-    PixelImage destination(source);
-    const ToneRect zone{50, 150, 40, 140};
-    ThresholdEngine::applyGlobalThreshold(source, destination, zone, 0);
-    for (int y = 0; y < 200; ++y) {
-        for (int x = 0; x < 200; ++x) {
-            const bool inside = x >= zone.left && x < zone.right - 1 && y >= zone.top && y < zone.bottom - 1;
-            const int v = Grey(destination, x, y);
-            if (inside)
-                ASSERT_TRUE(v == 0 || v == 255) << x << "," << y;
-            else
-                ASSERT_EQ(v, Grey(source, x, y)) << x << "," << y;
-        }
-    }
 }
 
 // --- local threshold ---
