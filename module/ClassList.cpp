@@ -11,6 +11,9 @@
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
 #include "processes/lines/CZRLineRemoval.h"
+#include "processes/tone/CZRColorSmoothing.h"
+#include "processes/tone/CZRDeshade.h"
+#include "processes/tone/CZRDynamicThresholding.h"
 
 namespace {
 // clang-format off
@@ -24,7 +27,10 @@ constexpr const ClassDescriptor* kClasses[] = {
     &CZRSmooth::kDescriptor,
     &CZRDespeckle::kDescriptor,
     &CZRLineRemoval::kDescriptor,
+    &CZRDynamicThresholding::kDescriptor,
+    &CZRColorSmoothing::kDescriptor,
     &CZRRotate::kDescriptor,
+    &CZRDeshade::kDescriptor,
 };
 // clang-format on
 }  // namespace
