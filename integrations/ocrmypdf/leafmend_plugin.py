@@ -28,8 +28,11 @@ from ocrmypdf.exceptions import BadArgsError, MissingDependencyError, Subprocess
 
 log = logging.getLogger(__name__)
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 # The job used when neither --leafmend-job nor --leafmend-step is given.
-DEFAULT_JOB = Path(__file__).resolve().parents[2] / "jobs" / "clean.xml"
+DEFAULT_JOB = REPOSITORY / "jobs" / "clean.xml"
+# Where the repository's build puts the command, tried after PATH.
+BUILT_EXECUTABLE = REPOSITORY / "build" / "bin" / "leafmend"
 # Used with --leafmend-ocr-only when no job or step is given: dust only, the geometry stays.
 DEFAULT_OCR_ONLY_STEPS = ["Despeckle SIZE=1 CHARPRESERVE=1"]
 # Processes that move, add or drop pixels; the OCR image alone must never be changed by them.
@@ -62,7 +65,8 @@ def add_options(parser):
     group.add_argument(
         "--leafmend-bin",
         metavar="PATH",
-        help="The leafmend executable (default: 'leafmend' on PATH).",
+        help="The leafmend executable (default: 'leafmend' on PATH, else build/bin/leafmend beside "
+        "this plugin's repository).",
     )
 
 
@@ -75,7 +79,10 @@ def _executable(options) -> str | None:
     given = getattr(options, "leafmend_bin", None)
     if given:
         return shutil.which(given) or (given if os.access(given, os.X_OK) else None)
-    return shutil.which("leafmend")
+    found = shutil.which("leafmend")
+    if found is None and os.access(BUILT_EXECUTABLE, os.X_OK):
+        found = str(BUILT_EXECUTABLE)
+    return found
 
 
 def _job(options) -> str | None:
