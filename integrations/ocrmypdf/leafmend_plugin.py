@@ -227,7 +227,7 @@ def filter_page_image(page, image_filename):
         shutil.copyfile(image_filename, source)
         cleaned = _clean(page, source, work, "page image", keep_size=False)
     output = image_filename.with_name(image_filename.stem + "_leafmend" + image_filename.suffix)
-    cleaned.save(output, dpi=tuple(round(v) for v in cleaned.info["dpi"]))
+    cleaned.save(output, dpi=tuple(round(v) for v in cleaned.info["dpi"]), quality=95)
     return output
 
 
