@@ -157,8 +157,10 @@ def check_options(options):
             "--force-ocr (or --deskew, --clean-final, --remove-background), or clean only what OCR "
             "sees with --leafmend-ocr-only"
         )
-    if options.leafmend_job and not os.path.isfile(options.leafmend_job):
-        raise BadArgsError(f"leafmend job {options.leafmend_job}: no such file")
+    if options.leafmend_job:
+        if not os.path.isfile(options.leafmend_job):
+            raise BadArgsError(f"leafmend job {options.leafmend_job}: no such file")
+        options.leafmend_job = os.path.abspath(options.leafmend_job)
     if options.leafmend_ocr_only:
         moving = [name for name in _process_names(options) if name in GEOMETRIC_PROCESSES]
         if moving:
