@@ -1,18 +1,33 @@
-// QNCcolorDespeckle: planes, the sliding ring and the paint decision.
+// QNCcolorDespeckle: planes, the row engine, the column-by-column engine and
+// the write-back.
 #include "processes/cleanup/QNCcolorDespeckle.h"
 
-#include "framework/CZRException.h"
 #include "image/PixelImage.h"
-#include "resources/MessageIds.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
+#include <cstring>
+
+// The row loops below are written for the vectoriser: plain indexed loops over
+// byte and 32-bit arrays, no calls, selects instead of branches. GCC vectorises
+// them fully only at its -O3 cost model; clang does at -O2.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize", "vect-cost-model=dynamic")
+#endif
 
 namespace {
 constexpr int kDarkMargin = 30;           // centre + 30 below the ring's darkest: a dark speck
 constexpr int kSameMargin = 10;           // centre within 10 of the ring's darkest: no real contrast
 constexpr std::uint64_t kEvenRing = 100;  // ring variance below this: an even background
+
+// Order of a level in the nearest-level search around `mean` (mean, mean + 1,
+// mean - 1, mean + 2, ..., wrapping within 0..255): the search meets level v
+// at step min(up, down), the upward one first.
+inline int SearchOrder(int level, int mean) {
+    const int up = (level - mean) & 0xFF;
+    const int down = (mean - level) & 0xFF;
+    return std::min(2 * up, 2 * down + 1);
+}
 }  // namespace
 
 QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(image), m_(m), n_(n) {
@@ -26,35 +41,323 @@ QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(i
     step_ = n > 1 ? n / 2 : 1;
     if (mode_ == kNone) return;
     const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    // A failed allocation is the handler chain's "Out of memory".
-    grey_.resize(pixels);
-    outRed_.resize(pixels);
-    if (mode_ == kColour) {
-        outGreen_.resize(pixels);
-        outBlue_.resize(pixels);
-        srcRed_.resize(pixels);
-        srcGreen_.resize(pixels);
-        srcBlue_.resize(pixels);
-    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(channels());
+    // Every byte is written below, so the planes start uninitialised. A failed
+    // allocation is the handler chain's "Out of memory".
+    grey_.reset(new std::uint8_t[pixels]);
+    if (mode_ == kColour) source_.reset(new std::uint8_t[pixels * 3]);
+    const bool plain = !image.rotatedView();
+    if (!plain) output_.reset(new std::uint8_t[pixels * static_cast<std::size_t>(channels())]);
     for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            std::uint8_t red = 0;
-            std::uint8_t green = 0;
-            std::uint8_t blue = 0;
-            image.getPixel(x, y, red, green, blue);
-            const std::size_t i = at(x, y);
-            if (mode_ == kGrey) {
-                grey_[i] = red;
-                outRed_[i] = red;
-            } else {
-                grey_[i] = GreyOf(red, green, blue);
-                outRed_[i] = srcRed_[i] = red;
-                outGreen_[i] = srcGreen_[i] = green;
-                outBlue_[i] = srcBlue_[i] = blue;
+        std::uint8_t* grey = grey_.get() + at(0, y);
+        std::uint8_t* copy = mode_ == kColour ? source_.get() + static_cast<std::size_t>(y) * rowBytes : grey;
+        if (plain) {
+            std::memcpy(copy, image.row(y), rowBytes);
+        } else {
+            for (int x = 0; x < width_; ++x) {
+                std::uint8_t red = 0;
+                std::uint8_t green = 0;
+                std::uint8_t blue = 0;
+                image.getPixel(x, y, red, green, blue);
+                if (mode_ == kGrey) {
+                    copy[x] = red;
+                } else {
+                    copy[3 * x] = blue;
+                    copy[3 * x + 1] = green;
+                    copy[3 * x + 2] = red;
+                }
             }
+            std::memcpy(outputRow(y), copy, rowBytes);
+        }
+        if (mode_ == kColour) {
+            for (int x = 0; x < width_; ++x) grey[x] = GreyOf(copy[3 * x + 2], copy[3 * x + 1], copy[3 * x]);
         }
     }
 }
+
+std::uint8_t* QNCcolorDespeckle::outputRow(int y) const {
+    if (!output_) return image_.row(y);
+    return output_.get() +
+           static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) * static_cast<std::size_t>(channels());
+}
+
+void QNCcolorDespeckle::run() {
+    if (mode_ == kNone || n_ <= 0 || m_ > width_ || m_ > height_) return;
+    if (m_ == n_ + 2 && n_ <= kRowEngineMaxSide)
+        runRows();
+    else
+        runColumns();
+}
+
+// A plain view was painted in place; a turned one is written pixel by pixel.
+void QNCcolorDespeckle::writeBack() {
+    if (mode_ == kNone || !output_) return;
+    for (int y = 0; y < height_; ++y) {
+        const std::uint8_t* out = outputRow(y);
+        for (int x = 0; x < width_; ++x) {
+            if (mode_ == kGrey)
+                image_.setPixel(x, y, out[x], out[x], out[x]);
+            else
+                image_.setPixel(x, y, out[3 * x + 2], out[3 * x + 1], out[3 * x]);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Row engine (ring one pixel thick, N <= kRowEngineMaxSide). For the window row
+// at y the windows are x = 0 .. W - M; window x has its top ring row at y, its
+// bottom ring row at y + M - 1, its side columns x and x + M - 1 over the centre
+// rows y + 1 .. y + N, and its centre square at columns x + 1 .. x + N.
+
+void QNCcolorDespeckle::runRows() {
+    const int windows = width_ - m_ + 1;
+    const auto columns = static_cast<std::size_t>(width_);
+    const auto count = static_cast<std::size_t>(windows);
+    const auto bytes = columns * static_cast<std::size_t>(channels());
+    columnMin_.assign(columns, 0);
+    columnSum_.assign(columns, 0);
+    columnSquares_.assign(columns, 0);
+    ringMin_.assign(count, 0);
+    ringSum_.assign(count, 0);
+    ringSquares_.assign(count, 0);
+    mean_.assign(count, 0);
+    acts_.assign(count, 0);
+    painted_.assign(count * static_cast<std::size_t>(channels()), 0);
+    tone_.assign(count * static_cast<std::size_t>(channels()), 0);
+    paintMask_.assign(bytes, 0);
+    paintTone_.assign(bytes, 0);
+    if (mode_ == kColour) {
+        bestKey_.assign(count, 0);
+        bestPosition_.assign(count, 0);
+        // Ring order: top row, left column, bottom row, right column.
+        ringDx_.clear();
+        ringDy_.clear();
+        const auto add = [this](int dx, int dy) {
+            ringDx_.push_back(static_cast<std::int16_t>(dx));
+            ringDy_.push_back(static_cast<std::int16_t>(dy));
+        };
+        for (int i = 0; i < m_; ++i) add(i, 0);
+        for (int j = 1; j <= n_; ++j) add(0, j);
+        for (int i = 0; i < m_; ++i) add(i, m_ - 1);
+        for (int j = 1; j <= n_; ++j) add(m_ - 1, j);
+    }
+    for (int y = 0; y <= height_ - m_; y += step_) {
+        gatherCentreColumns(y);
+        ringStatistics(y, windows);
+        decide(y, windows);
+        choosePainted(windows);
+        if (mode_ == kColour) chooseColours(y, windows);
+        paintRow(y, windows);
+    }
+}
+
+// Minimum, sum and sum of squares of every page column over the centre rows.
+void QNCcolorDespeckle::gatherCentreColumns(int y) {
+    const int width = width_;
+    const int lastRow = y + n_;
+    std::uint8_t* __restrict low = columnMin_.data();
+    std::uint32_t* __restrict sum = columnSum_.data();
+    std::uint32_t* __restrict squares = columnSquares_.data();
+    const std::uint8_t* __restrict first = greyRow(y + 1);
+    for (int c = 0; c < width; ++c) {
+        const std::uint32_t v = first[c];
+        low[c] = first[c];
+        sum[c] = v;
+        squares[c] = v * v;
+    }
+    for (int r = y + 2; r <= lastRow; ++r) {
+        const std::uint8_t* __restrict row = greyRow(r);
+        for (int c = 0; c < width; ++c) {
+            const std::uint8_t v = row[c];
+            low[c] = v < low[c] ? v : low[c];
+            sum[c] += v;
+            squares[c] += static_cast<std::uint32_t>(v) * v;
+        }
+    }
+}
+
+// Ring minimum, sum and sum of squares of every window of the row: the two
+// side columns, then the top and bottom rows one offset at a time.
+void QNCcolorDespeckle::ringStatistics(int y, int windows) {
+    const std::uint8_t* __restrict columnMin = columnMin_.data();
+    const std::uint32_t* __restrict columnSum = columnSum_.data();
+    const std::uint32_t* __restrict columnSquares = columnSquares_.data();
+    std::uint8_t* __restrict low = ringMin_.data();
+    std::uint32_t* __restrict sum = ringSum_.data();
+    std::uint32_t* __restrict squares = ringSquares_.data();
+    const int right = m_ - 1;
+    const int side = m_;
+    for (int x = 0; x < windows; ++x) {
+        const std::uint8_t a = columnMin[x];
+        const std::uint8_t b = columnMin[x + right];
+        low[x] = a < b ? a : b;
+        sum[x] = columnSum[x] + columnSum[x + right];
+        squares[x] = columnSquares[x] + columnSquares[x + right];
+    }
+    const std::uint8_t* __restrict top = greyRow(y);
+    const std::uint8_t* __restrict bottom = greyRow(y + m_ - 1);
+    for (int i = 0; i < side; ++i) {
+        const std::uint8_t* __restrict t = top + i;
+        const std::uint8_t* __restrict b = bottom + i;
+        for (int x = 0; x < windows; ++x) {
+            const std::uint8_t u = t[x];
+            const std::uint8_t v = b[x];
+            const std::uint8_t lower = u < v ? u : v;
+            low[x] = lower < low[x] ? lower : low[x];
+            sum[x] += static_cast<std::uint32_t>(u) + v;
+            squares[x] += static_cast<std::uint32_t>(u) * u + static_cast<std::uint32_t>(v) * v;
+        }
+    }
+}
+
+// Candidate (centre far below or close to the ring's darkest), even ring
+// (K x sum of squares - sum^2 < 100 K^2, the variance test in whole numbers)
+// and the rounded mean, for every window.
+void QNCcolorDespeckle::decide(int y, int windows) {
+    const std::uint8_t* __restrict centre = greyRow(y + h_) + h_;
+    const std::uint8_t* __restrict low = ringMin_.data();
+    const std::uint32_t* __restrict sum = ringSum_.data();
+    const std::uint32_t* __restrict squares = ringSquares_.data();
+    std::uint8_t* __restrict acts = acts_.data();
+    std::uint8_t* __restrict mean = mean_.data();
+    const auto k = static_cast<std::uint32_t>(k_);
+    const std::uint32_t evenLimit = static_cast<std::uint32_t>(kEvenRing) * k * k;
+    const std::uint32_t reciprocal = MeanReciprocal(k);
+    for (int x = 0; x < windows; ++x) {
+        const std::uint32_t c = centre[x];
+        const std::uint32_t m = low[x];
+        const std::uint32_t s = sum[x];
+        // |c - m| < 10 as one unsigned comparison.
+        const std::uint32_t candidate = static_cast<std::uint32_t>(c + kDarkMargin < m) |
+                                        static_cast<std::uint32_t>(c - m + (kSameMargin - 1) < 2 * kSameMargin - 1);
+        const std::uint32_t even = static_cast<std::uint32_t>(k * squares[x] - s * s < evenLimit);
+        acts[x] = static_cast<std::uint8_t>(0u - (candidate & even));
+        mean[x] = static_cast<std::uint8_t>(((k / 2 + s) * reciprocal) >> kMeanShift);
+    }
+}
+
+// Which qualifying windows paint: after a paint at x the next may not come
+// before x + step. With step 1 every qualifying window paints.
+void QNCcolorDespeckle::choosePainted(int windows) {
+    const int channels = this->channels();
+    std::uint8_t* painted = painted_.data();
+    const std::uint8_t* acts = acts_.data();
+    if (step_ == 1) {
+        if (channels == 1) {
+            std::memcpy(painted, acts, static_cast<std::size_t>(windows));
+        } else {
+            for (int x = 0; x < windows; ++x) painted[3 * x] = painted[3 * x + 1] = painted[3 * x + 2] = acts[x];
+        }
+        return;
+    }
+    int nextAllowed = 0;
+    for (int x = 0; x < windows; ++x) {
+        std::uint8_t paints = 0;
+        if (acts[x] != 0 && x >= nextAllowed) {
+            paints = 0xFF;
+            nextAllowed = x + step_;
+        }
+        for (int b = 0; b < channels; ++b) painted[channels * x + b] = paints;
+    }
+}
+
+// The colour each window would paint: the source pixel of the first ring pixel,
+// in ring order, whose level comes first in the nearest-level search around
+// the mean. The search order is kept as a byte (2 d + 1 when the level lies d
+// below the mean, 2 d when d above), capped at 255; a window whose best is the
+// cap falls back to the exact search.
+void QNCcolorDespeckle::chooseColours(int y, int windows) {
+    std::uint8_t* __restrict best = bestKey_.data();
+    std::uint8_t* __restrict position = bestPosition_.data();
+    const std::uint8_t* __restrict mean = mean_.data();
+    const std::uint8_t* __restrict painted = painted_.data();
+    std::memset(best, 0xFF, static_cast<std::size_t>(windows));
+    std::memset(position, 0, static_cast<std::size_t>(windows));
+    for (std::size_t p = 0; p < ringDx_.size(); ++p) {
+        const std::uint8_t* __restrict ring = greyRow(y + ringDy_[p]) + ringDx_[p];
+        const auto index = static_cast<std::uint8_t>(p);
+        for (int x = 0; x < windows; ++x) {
+            const std::uint8_t v = ring[x];
+            const std::uint8_t mu = mean[x];
+            const auto up = static_cast<std::uint8_t>(v - mu);
+            const auto down = static_cast<std::uint8_t>(mu - v);
+            const std::uint8_t d = up < down ? up : down;
+            const auto below = static_cast<std::uint8_t>(up > down);
+            const auto capped = static_cast<std::uint8_t>(0u - static_cast<unsigned>(d >= 128));
+            const auto order = static_cast<std::uint8_t>(((d + d + below) & ~capped) | capped);
+            const auto better = static_cast<std::uint8_t>(0u - static_cast<unsigned>(order < best[x]));
+            best[x] = static_cast<std::uint8_t>((order & better) | (best[x] & ~better));
+            position[x] = static_cast<std::uint8_t>((index & better) | (position[x] & ~better));
+        }
+        // On clean paper the first ring pixels usually hold the mean itself:
+        // once every painting window has found it, later pixels change nothing.
+        std::uint8_t open = 0;
+        for (int x = 0; x < windows; ++x) open |= static_cast<std::uint8_t>(best[x] & painted[3 * x]);
+        if (open == 0) break;
+    }
+    std::uint8_t* tone = tone_.data();
+    for (int x = 0; x < windows; ++x) {
+        if (painted[3 * x] == 0) continue;
+        std::size_t source = 0;
+        if (best[x] == 0xFF) {
+            source = static_cast<std::size_t>(firstNearestRingPixel(x, y, mean[x]));
+        } else {
+            const auto p = static_cast<std::size_t>(position[x]);
+            source = at(x + ringDx_[p], y + ringDy_[p]);
+        }
+        std::memcpy(tone + 3 * static_cast<std::size_t>(x), source_.get() + 3 * source, 3);
+    }
+}
+
+int QNCcolorDespeckle::firstNearestRingPixel(int x, int y, int mean) const {
+    int bestOrder = 1 << 10;
+    int found = 0;
+    forEachRingPixel(x, y, [&](int c, int r) {
+        const int order = SearchOrder(grey(c, r), mean);
+        if (order < bestOrder) {
+            bestOrder = order;
+            found = static_cast<int>(at(c, r));
+        }
+        return false;
+    });
+    return found;
+}
+
+// Lays the row's paints onto the centre rows. Page column c gets the tone of
+// the last painting window that covers it (windows c - N .. c - 1, the later
+// one painted over the earlier); folded into one mask and tone row, then laid
+// onto each of the N rows.
+void QNCcolorDespeckle::paintRow(int y, int windows) {
+    const int channels = this->channels();
+    const int bytes = width_ * channels;
+    std::uint8_t* __restrict mask = paintMask_.data();
+    std::uint8_t* __restrict tone = paintTone_.data();
+    const std::uint8_t* __restrict painted = painted_.data();
+    const std::uint8_t* __restrict windowTone = mode_ == kColour ? tone_.data() : mean_.data();
+    std::memset(mask, 0, static_cast<std::size_t>(bytes));
+    bool any = false;
+    for (int x = 0; x < windows && !any; ++x) any = painted[channels * x] != 0;
+    if (!any) return;
+    for (int j = n_; j >= 1; --j) {
+        const int shift = j * channels;
+        const int end = std::min(bytes, (windows + j) * channels);
+        for (int b = shift; b < end; ++b) {
+            const std::uint8_t p = painted[b - shift];
+            mask[b] |= p;
+            tone[b] = static_cast<std::uint8_t>((windowTone[b - shift] & p) | (tone[b] & ~p));
+        }
+    }
+    const int first = channels;
+    const int last = std::min(bytes, (windows + n_) * channels);
+    for (int r = y + 1; r <= y + n_; ++r) {
+        std::uint8_t* __restrict out = outputRow(r);
+        for (int b = first; b < last; ++b)
+            out[b] = static_cast<std::uint8_t>((tone[b] & mask[b]) | (out[b] & ~mask[b]));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Column-by-column engine (any ring thickness, any centre size).
 
 inline void QNCcolorDespeckle::addToRing(std::uint8_t level) {
     ++histogram_[level];
@@ -136,12 +439,16 @@ int QNCcolorDespeckle::ringMinimum() {
     return 255;
 }
 
-void QNCcolorDespeckle::paint(int x, int y, std::uint8_t mean) {
-    const int cx = x + t_;
-    const int cy = y + t_;
+void QNCcolorDespeckle::fillSquare(int x, int y, const std::uint8_t* value) {
+    const auto channels = static_cast<std::size_t>(this->channels());
+    for (int r = y + t_; r < y + t_ + n_; ++r)
+        for (int c = x + t_; c < x + t_ + n_; ++c)
+            std::memcpy(outputRow(r) + static_cast<std::size_t>(c) * channels, value, channels);
+}
+
+void QNCcolorDespeckle::paintFromHistogram(int x, int y, std::uint8_t mean) {
     if (mode_ == kGrey) {
-        for (int r = cy; r < cy + n_; ++r)
-            for (int c = cx; c < cx + n_; ++c) outRed_[at(c, r)] = mean;
+        fillSquare(x, y, &mean);
         return;
     }
     // The populated ring level nearest the mean: mean, mean + 1, mean - 1,
@@ -165,21 +472,10 @@ void QNCcolorDespeckle::paint(int x, int y, std::uint8_t mean) {
         source = at(c, r);
         return true;
     });
-    const std::uint8_t red = srcRed_[source];
-    const std::uint8_t green = srcGreen_[source];
-    const std::uint8_t blue = srcBlue_[source];
-    for (int r = cy; r < cy + n_; ++r) {
-        for (int c = cx; c < cx + n_; ++c) {
-            const std::size_t i = at(c, r);
-            outRed_[i] = red;
-            outGreen_[i] = green;
-            outBlue_[i] = blue;
-        }
-    }
+    fillSquare(x, y, source_.get() + 3 * source);
 }
 
-void QNCcolorDespeckle::run() {
-    if (mode_ == kNone || n_ <= 0 || m_ > width_ || m_ > height_) return;
+void QNCcolorDespeckle::runColumns() {
     const std::uint64_t k = k_;
     for (int y = 0; y <= height_ - m_; y += step_) {
         int nextAllowed = 0;
@@ -194,21 +490,8 @@ void QNCcolorDespeckle::run() {
             // variance = (K x sum of squares - sum^2) / K^2, in whole numbers:
             // below 100 exactly when the numerator is below 100 K^2.
             if (x < nextAllowed || k * sumOfSquares_ - sum_ * sum_ >= kEvenRing * k * k) continue;
-            paint(x, y, static_cast<std::uint8_t>((k / 2 + sum_) / k));
+            paintFromHistogram(x, y, static_cast<std::uint8_t>((k / 2 + sum_) / k));
             nextAllowed = x + step_;
-        }
-    }
-}
-
-void QNCcolorDespeckle::writeBack() {
-    if (mode_ == kNone) return;
-    for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x) {
-            const std::size_t i = at(x, y);
-            if (mode_ == kGrey)
-                image_.setPixel(x, y, outRed_[i], outRed_[i], outRed_[i]);
-            else
-                image_.setPixel(x, y, outRed_[i], outGreen_[i], outBlue_[i]);
         }
     }
 }
