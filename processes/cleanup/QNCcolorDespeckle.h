@@ -80,8 +80,6 @@ private:
     void choosePainted(int windows);
     void chooseColours(int y, int windows);
     void paintRow(int y, int windows);
-    // The exact nearest-level search, for the rare window whose bytes cannot tell.
-    int firstNearestRingPixel(int x, int y, int mean) const;
 
     // Column-by-column engine.
     void runColumns();
