@@ -20,6 +20,27 @@ constexpr int kDarkMargin = 30;           // centre + 30 below the ring's darkes
 constexpr int kSameMargin = 10;           // centre within 10 of the ring's darkest: no real contrast
 constexpr std::uint64_t kEvenRing = 100;  // ring variance below this: an even background
 
+// The ring of each window from its side columns (column x and x + right) and
+// its top and bottom runs. The arrays do not overlap.
+void CombineRing(const std::uint8_t* __restrict columnMin, const std::uint32_t* __restrict columnSum,
+                 const std::uint32_t* __restrict columnSquares, int right, const std::uint8_t* __restrict topMin,
+                 const std::uint32_t* __restrict topSum, const std::uint32_t* __restrict topSquares,
+                 const std::uint8_t* __restrict bottomMin, const std::uint32_t* __restrict bottomSum,
+                 const std::uint32_t* __restrict bottomSquares, std::uint8_t* __restrict low,
+                 std::uint32_t* __restrict sum, std::uint32_t* __restrict squares, int windows) {
+    for (int x = 0; x < windows; ++x) {
+        const std::uint8_t a = columnMin[x];
+        const std::uint8_t b = columnMin[x + right];
+        const std::uint8_t c = topMin[x];
+        const std::uint8_t d = bottomMin[x];
+        const std::uint8_t ab = a < b ? a : b;
+        const std::uint8_t cd = c < d ? c : d;
+        low[x] = ab < cd ? ab : cd;
+        sum[x] = columnSum[x] + columnSum[x + right] + topSum[x] + bottomSum[x];
+        squares[x] = columnSquares[x] + columnSquares[x + right] + topSquares[x] + bottomSquares[x];
+    }
+}
+
 }  // namespace
 
 QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(image), m_(m), n_(n) {
@@ -118,6 +139,11 @@ void QNCcolorDespeckle::runRows() {
     tone_.assign(count * static_cast<std::size_t>(channels()), 0);
     paintMask_.assign(bytes, 0);
     paintTone_.assign(bytes, 0);
+    const auto slots = static_cast<std::size_t>(m_);
+    rowOfSlot_.assign(slots, -1);
+    runMin_.assign(slots * count, 0);
+    runSum_.assign(slots * count, 0);
+    runSquares_.assign(slots * count, 0);
     if (mode_ == kColour) {
         bestKey_.assign(count, 0);
         bestPosition_.assign(count, 0);
@@ -168,38 +194,45 @@ void QNCcolorDespeckle::gatherCentreColumns(int y) {
     }
 }
 
-// Ring minimum, sum and sum of squares of every window of the row: the two
-// side columns, then the top and bottom rows one offset at a time.
-void QNCcolorDespeckle::ringStatistics(int y, int windows) {
-    const std::uint8_t* __restrict columnMin = columnMin_.data();
-    const std::uint32_t* __restrict columnSum = columnSum_.data();
-    const std::uint32_t* __restrict columnSquares = columnSquares_.data();
-    std::uint8_t* __restrict low = ringMin_.data();
-    std::uint32_t* __restrict sum = ringSum_.data();
-    std::uint32_t* __restrict squares = ringSquares_.data();
-    const int right = m_ - 1;
-    const int side = m_;
+// Minimum, sum and sum of squares of the M pixels starting at every window
+// column of page row r. A row is the top of one window row and the bottom of
+// another, so the last M rows computed are kept, one slot per row modulo M.
+int QNCcolorDespeckle::rowRun(int r, int windows) {
+    const int slot = r % m_;
+    if (rowOfSlot_[static_cast<std::size_t>(slot)] == r) return slot;
+    rowOfSlot_[static_cast<std::size_t>(slot)] = r;
+    const std::size_t offset = static_cast<std::size_t>(slot) * static_cast<std::size_t>(windows);
+    std::uint8_t* __restrict low = runMin_.data() + offset;
+    std::uint32_t* __restrict sum = runSum_.data() + offset;
+    std::uint32_t* __restrict squares = runSquares_.data() + offset;
+    const std::uint8_t* __restrict row = greyRow(r);
     for (int x = 0; x < windows; ++x) {
-        const std::uint8_t a = columnMin[x];
-        const std::uint8_t b = columnMin[x + right];
-        low[x] = a < b ? a : b;
-        sum[x] = columnSum[x] + columnSum[x + right];
-        squares[x] = columnSquares[x] + columnSquares[x + right];
+        const std::uint32_t v = row[x];
+        low[x] = row[x];
+        sum[x] = v;
+        squares[x] = v * v;
     }
-    const std::uint8_t* __restrict top = greyRow(y);
-    const std::uint8_t* __restrict bottom = greyRow(y + m_ - 1);
-    for (int i = 0; i < side; ++i) {
-        const std::uint8_t* __restrict t = top + i;
-        const std::uint8_t* __restrict b = bottom + i;
+    const int side = m_;
+    for (int i = 1; i < side; ++i) {
+        const std::uint8_t* __restrict t = row + i;
         for (int x = 0; x < windows; ++x) {
-            const std::uint8_t u = t[x];
-            const std::uint8_t v = b[x];
-            const std::uint8_t lower = u < v ? u : v;
-            low[x] = lower < low[x] ? lower : low[x];
-            sum[x] += static_cast<std::uint32_t>(u) + v;
-            squares[x] += static_cast<std::uint32_t>(u) * u + static_cast<std::uint32_t>(v) * v;
+            const std::uint8_t v = t[x];
+            low[x] = v < low[x] ? v : low[x];
+            sum[x] += v;
+            squares[x] += static_cast<std::uint32_t>(v) * v;
         }
     }
+    return slot;
+}
+
+// Ring minimum, sum and sum of squares of every window of the row: the two
+// side columns over the centre rows plus the runs of the top and bottom rows.
+void QNCcolorDespeckle::ringStatistics(int y, int windows) {
+    const auto top = static_cast<std::size_t>(rowRun(y, windows)) * static_cast<std::size_t>(windows);
+    const auto bottom = static_cast<std::size_t>(rowRun(y + m_ - 1, windows)) * static_cast<std::size_t>(windows);
+    CombineRing(columnMin_.data(), columnSum_.data(), columnSquares_.data(), m_ - 1, runMin_.data() + top,
+                runSum_.data() + top, runSquares_.data() + top, runMin_.data() + bottom, runSum_.data() + bottom,
+                runSquares_.data() + bottom, ringMin_.data(), ringSum_.data(), ringSquares_.data(), windows);
 }
 
 // Candidate (centre far below or close to the ring's darkest), even ring

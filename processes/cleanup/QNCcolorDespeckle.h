@@ -75,6 +75,7 @@ private:
     // Row engine.
     void runRows();
     void gatherCentreColumns(int y);
+    int rowRun(int r, int windows);
     void ringStatistics(int y, int windows);
     void decide(int y, int windows);
     void choosePainted(int windows);
@@ -115,6 +116,11 @@ private:
     // Row engine: per column of the page, over the centre rows of the window row.
     std::vector<std::uint8_t> columnMin_;
     std::vector<std::uint32_t> columnSum_, columnSquares_;
+    // Per page row (the last M computed, slot = row modulo M) and window column:
+    // the run of M pixels starting there.
+    std::vector<int> rowOfSlot_;
+    std::vector<std::uint8_t> runMin_;
+    std::vector<std::uint32_t> runSum_, runSquares_;
     // Per window of the row.
     std::vector<std::uint8_t> ringMin_;
     std::vector<std::uint32_t> ringSum_, ringSquares_;
