@@ -53,39 +53,47 @@ QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(i
     k_ = static_cast<std::uint64_t>(static_cast<std::int64_t>(m) * m - static_cast<std::int64_t>(n) * n);
     step_ = n > 1 ? n / 2 : 1;
     if (mode_ == kNone) return;
+    if (!image.rotatedView()) return;  // painted in place, read row by row as the window comes down
+    // The turned view is read once into an output plane, painted there and
+    // written back. A failed allocation is the handler chain's "Out of memory".
     const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    const std::size_t rowBytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(channels());
-    // Every byte is written below, so the planes start uninitialised. A failed
-    // allocation is the handler chain's "Out of memory".
-    grey_.reset(new std::uint8_t[pixels]);
-    if (mode_ == kColour) source_.reset(new std::uint8_t[pixels * 3]);
-    const bool plain = !image.rotatedView();
-    if (!plain) output_.reset(new std::uint8_t[pixels * static_cast<std::size_t>(channels())]);
+    output_.reset(new std::uint8_t[pixels * static_cast<std::size_t>(channels())]);
     for (int y = 0; y < height_; ++y) {
-        std::uint8_t* grey = grey_.get() + at(0, y);
-        std::uint8_t* copy = mode_ == kColour ? source_.get() + static_cast<std::size_t>(y) * rowBytes : grey;
-        if (plain) {
-            std::memcpy(copy, image.row(y), rowBytes);
-        } else {
-            for (int x = 0; x < width_; ++x) {
-                std::uint8_t red = 0;
-                std::uint8_t green = 0;
-                std::uint8_t blue = 0;
-                image.getPixel(x, y, red, green, blue);
-                if (mode_ == kGrey) {
-                    copy[x] = red;
-                } else {
-                    copy[3 * x] = blue;
-                    copy[3 * x + 1] = green;
-                    copy[3 * x + 2] = red;
-                }
+        std::uint8_t* out = outputRow(y);
+        for (int x = 0; x < width_; ++x) {
+            std::uint8_t red = 0;
+            std::uint8_t green = 0;
+            std::uint8_t blue = 0;
+            image.getPixel(x, y, red, green, blue);
+            if (mode_ == kGrey) {
+                out[x] = red;
+            } else {
+                out[3 * x] = blue;
+                out[3 * x + 1] = green;
+                out[3 * x + 2] = red;
             }
-            std::memcpy(outputRow(y), copy, rowBytes);
-        }
-        if (mode_ == kColour) {
-            for (int x = 0; x < width_; ++x) grey[x] = GreyOf(copy[3 * x + 2], copy[3 * x + 1], copy[3 * x]);
         }
     }
+}
+
+// Copies page rows up to `last` as read, and their grey levels, into the row
+// slots (row r in slot r modulo M). A window row at y reads rows y .. y + M - 1
+// and paints rows y + 1 .. y + N, so a row is copied before any paint reaches
+// it and its slot is reused only once no window reads it.
+void QNCcolorDespeckle::loadRows(int last) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * static_cast<std::size_t>(channels());
+    for (int r = loadedUpTo_ + 1; r <= last; ++r) {
+        const std::uint8_t* page = outputRow(r);
+        std::uint8_t* grey = greyRows_.data() + slotOf(r);
+        if (mode_ == kGrey) {
+            std::memcpy(grey, page, rowBytes);
+            continue;
+        }
+        std::uint8_t* source = sourceRows_.data() + 3 * slotOf(r);
+        std::memcpy(source, page, rowBytes);
+        for (int x = 0; x < width_; ++x) grey[x] = GreyOf(source[3 * x + 2], source[3 * x + 1], source[3 * x]);
+    }
+    loadedUpTo_ = std::max(loadedUpTo_, last);
 }
 
 std::uint8_t* QNCcolorDespeckle::outputRow(int y) const {
@@ -96,6 +104,10 @@ std::uint8_t* QNCcolorDespeckle::outputRow(int y) const {
 
 void QNCcolorDespeckle::run() {
     if (mode_ == kNone || n_ <= 0 || m_ > width_ || m_ > height_) return;
+    const auto slots = static_cast<std::size_t>(m_) * static_cast<std::size_t>(width_);
+    greyRows_.assign(slots, 0);
+    if (mode_ == kColour) sourceRows_.assign(slots * 3, 0);
+    loadedUpTo_ = -1;
     if (m_ == n_ + 2 && n_ <= kRowEngineMaxSide)
         runRows();
     else
@@ -160,6 +172,7 @@ void QNCcolorDespeckle::runRows() {
         for (int j = 1; j <= n_; ++j) add(m_ - 1, j);
     }
     for (int y = 0; y <= height_ - m_; y += step_) {
+        loadRows(y + m_ - 1);
         gatherCentreColumns(y);
         ringStatistics(y, windows);
         decide(y, windows);
@@ -325,8 +338,8 @@ void QNCcolorDespeckle::chooseColours(int y, int windows) {
     for (int x = 0; x < windows; ++x) {
         if (painted[3 * x] == 0) continue;
         const auto p = static_cast<std::size_t>(position[x]);
-        const std::size_t source = at(x + ringDx_[p], y + ringDy_[p]);
-        std::memcpy(tone + 3 * static_cast<std::size_t>(x), source_.get() + 3 * source, 3);
+        const std::uint8_t* source = sourceRow(y + ringDy_[p]) + 3 * static_cast<std::size_t>(x + ringDx_[p]);
+        std::memcpy(tone + 3 * static_cast<std::size_t>(x), source, 3);
     }
 }
 
@@ -473,18 +486,19 @@ void QNCcolorDespeckle::paintFromHistogram(int x, int y, std::uint8_t mean) {
             break;
         }
     }
-    std::size_t source = 0;
+    const std::uint8_t* source = nullptr;
     forEachRingPixel(x, y, [&](int c, int r) {
         if (grey(c, r) != level) return false;
-        source = at(c, r);
+        source = sourceRow(r) + 3 * static_cast<std::size_t>(c);
         return true;
     });
-    fillSquare(x, y, source_.get() + 3 * source);
+    fillSquare(x, y, source);
 }
 
 void QNCcolorDespeckle::runColumns() {
     const std::uint64_t k = k_;
     for (int y = 0; y <= height_ - m_; y += step_) {
+        loadRows(y + m_ - 1);
         int nextAllowed = 0;
         for (int x = 0; x <= width_ - m_; ++x) {
             if (x == 0)

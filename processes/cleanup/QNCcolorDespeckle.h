@@ -17,11 +17,12 @@
 // and a sum of squares updated as the window moves right.
 //
 // Cost: the row engine about 20 vector operations per window on grey pages
-// and K more on colour pages (the colour search); 20 to 40 ms for an 8-bit A4
-// page at 300 dpi with "SIZE" 1 or 3, 60 to 100 ms for a 24-bit one. Memory:
-// the grey plane and the output plane(s), W x H bytes per channel (24-bit:
-// also the source pixels), plus a few rows of working buffers. One engine
-// serves one page.
+// and up to K more on colour pages (the colour search); about 30 to 40 ms for
+// an 8-bit A4 page at 300 dpi with "SIZE" 1 or 3 and 90 to 100 ms for a 24-bit
+// one, on one core. Memory: the last M rows as read (grey levels, and on colour
+// pages the source pixels) and a few rows of working buffers; a plain view is
+// painted in place, a turned view through an output plane of the whole page.
+// One engine serves one page.
 #pragma once
 
 #include <array>
@@ -64,11 +65,11 @@ private:
     enum Mode { kGrey = 1, kColour = 2, kNone = 3 };
     static constexpr int kMeanShift = 23;
 
-    std::size_t at(int x, int y) const {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
-    }
-    std::uint8_t grey(int x, int y) const { return grey_[at(x, y)]; }
-    const std::uint8_t* greyRow(int y) const { return grey_.get() + at(0, y); }
+    std::size_t slotOf(int y) const { return static_cast<std::size_t>(y % m_) * static_cast<std::size_t>(width_); }
+    const std::uint8_t* greyRow(int y) const { return greyRows_.data() + slotOf(y); }
+    const std::uint8_t* sourceRow(int y) const { return sourceRows_.data() + 3 * slotOf(y); }
+    std::uint8_t grey(int x, int y) const { return greyRow(y)[x]; }
+    void loadRows(int last);
     std::uint8_t* outputRow(int y) const;
     int channels() const { return mode_ == kColour ? 3 : 1; }
 
@@ -107,8 +108,12 @@ private:
     std::uint64_t k_ = 0;  // ring pixel count M^2 - N^2
     int step_ = 1;
 
-    std::unique_ptr<std::uint8_t[]> grey_;    // the page as grey levels, never changed
-    std::unique_ptr<std::uint8_t[]> source_;  // 24-bit only: blue, green, red per pixel as read, never changed
+    // The last M page rows as read (slot = row modulo M): grey levels, and for
+    // 24-bit pages blue, green, red. Every decision and every colour comes
+    // from these, never from painted pixels.
+    std::vector<std::uint8_t> greyRows_;
+    std::vector<std::uint8_t> sourceRows_;
+    int loadedUpTo_ = -1;  // rows 0 .. loadedUpTo_ have been copied
     // Grey level (8-bit) or blue, green, red (24-bit) per pixel; only for a
     // turned view: a plain view is painted in place, its row table at hand.
     std::unique_ptr<std::uint8_t[]> output_;
