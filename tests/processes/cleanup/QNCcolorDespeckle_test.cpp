@@ -1,6 +1,8 @@
 // The grey and colour despeckle on pages drawn in code: which windows act,
 // the painted tone (mean of the ring, or the colour of the ring pixel whose
-// grey level is nearest that mean), and pages too small for a window.
+// grey level is nearest that mean), pages too small for a window, and both
+// engines (row at a time, column by column) against every window computed
+// afresh on random pages, at the page edges and in the turned view.
 #include "processes/cleanup/QNCcolorDespeckle.h"
 #include "tests/processes/cleanup/DespecklePages.h"
 
@@ -9,6 +11,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -194,6 +198,49 @@ std::vector<std::uint32_t> DirectDespeckle(const TestPage& page, int n) {
     return out;
 }
 
+// Light paper with a little noise, dark specks of several sizes and a dark
+// stroke: every kind of decision happens somewhere.
+void DrawNoisyPage(TestPage& page, unsigned seed) {
+    const int w = page.width();
+    const int h = page.height();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> noise(-4, 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int v = 200 + noise(random) + (x / 37 % 2) * 20;
+            page.image().setPixel(x, y, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v - 3 * (x % 3)),
+                                  static_cast<std::uint8_t>(v + 2 * (y % 5)));
+        }
+    if (w < 8 || h < 8) return;
+    std::uniform_int_distribution<int> px(0, w - 6), py(0, h - 6), side(1, 5);
+    for (int i = 0; i < w * h / 150; ++i) page.blackRect(px(random), py(random), side(random), side(random));
+    page.blackRect(5, h / 2, w - 10, 2);
+}
+
+// Patches of even paper at random levels (dark and light), noise of random
+// strength, specks: decisions on every side of the margins and the variance.
+void DrawPatchyPage(TestPage& page, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> level(0, 255), strength(0, 12), pick(0, 99);
+    const int w = page.width();
+    const int h = page.height();
+    for (int top = 0; top < h; top += 9) {
+        for (int left = 0; left < w; left += 11) {
+            const int base = level(random);
+            const int spread = strength(random);
+            std::uniform_int_distribution<int> noise(-spread, spread);
+            for (int y = top; y < std::min(h, top + 9); ++y)
+                for (int x = left; x < std::min(w, left + 11); ++x) {
+                    const int v = std::clamp(base + noise(random), 0, 255);
+                    const int dot = pick(random);
+                    const auto g = static_cast<std::uint8_t>(dot < 3 ? v / 4 : dot < 5 ? 255 - v / 3 : v);
+                    page.image().setPixel(x, y, g, static_cast<std::uint8_t>(std::clamp(g + noise(random), 0, 255)),
+                                          static_cast<std::uint8_t>(255 - g / 2));
+                }
+        }
+    }
+}
+
 struct NoisyCase {
     int bits;
     int size;
@@ -202,23 +249,10 @@ struct NoisyCase {
 
 class DirectComparisonTest : public ::testing::TestWithParam<NoisyCase> {};
 
-// Light paper with a little noise, dark specks of several sizes and a few
-// dark strokes: every kind of decision happens somewhere.
 TEST_P(DirectComparisonTest, IncrementalWindowGivesTheSamePixelsAsWindowsComputedAfresh) {
     const NoisyCase& c = GetParam();
     TestPage page(c.width, c.height, c.bits);
-    std::mt19937 random(static_cast<unsigned>(c.size * 7 + c.bits));
-    std::uniform_int_distribution<int> noise(-4, 4);
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) {
-            const int v = 200 + noise(random) + (x / 37 % 2) * 20;
-            page.image().setPixel(x, y, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v - 3 * (x % 3)),
-                                  static_cast<std::uint8_t>(v + 2 * (y % 5)));
-        }
-    std::uniform_int_distribution<int> px(0, c.width - 6), py(0, c.height - 6), side(1, 5);
-    for (int i = 0; i < c.width * c.height / 150; ++i)
-        page.blackRect(px(random), py(random), side(random), side(random));
-    page.blackRect(5, c.height / 2, c.width - 10, 2);
+    DrawNoisyPage(page, static_cast<unsigned>(c.size * 7 + c.bits));
     const std::vector<std::uint32_t> expected = DirectDespeckle(page, c.size);
     Despeckle(page, c.size);
     EXPECT_EQ(page.pixels(), expected);
@@ -229,5 +263,109 @@ INSTANTIATE_TEST_SUITE_P(Pages, DirectComparisonTest,
                                            NoisyCase{8, 5, 130, 101}, NoisyCase{24, 1, 120, 90},
                                            NoisyCase{24, 2, 97, 64}, NoisyCase{24, 4, 150, 80},
                                            NoisyCase{24, 7, 130, 101}));
+
+// Every "SIZE" from 0 to 6 at both depths, on odd page sizes, on pages exactly
+// one window wide or high, and on the smallest pages the image takes.
+class RandomPageTest : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(RandomPageTest, EverySizeAndShapeGivesThePixelsOfWindowsComputedAfresh) {
+    const auto [bits, size] = GetParam();
+    const int m = size + 2;
+    const std::pair<int, int> shapes[] = {
+        {67, 53}, {8, 1}, {8, m}, {std::max(8, m), m + 1}, {std::max(8, m), 31}, {41, m}, {m + 9, m + 2}, {200, 17}};
+    unsigned seed = static_cast<unsigned>(bits * 100 + size);
+    for (const auto& [w, h] : shapes) {
+        for (int pattern = 0; pattern < 2; ++pattern) {
+            TestPage page(w, h, bits);
+            if (pattern == 0)
+                DrawPatchyPage(page, ++seed);
+            else
+                DrawNoisyPage(page, ++seed);
+            const std::vector<std::uint32_t> expected = DirectDespeckle(page, size);
+            Despeckle(page, size);
+            ASSERT_EQ(page.pixels(), expected) << w << " x " << h << " pattern " << pattern;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndDepths, RandomPageTest,
+                         ::testing::Combine(::testing::Values(8, 24), ::testing::Range(0, 7)));
+
+// The widest centre of the row engine and the first of the column-by-column
+// engine, where rows advance by 15 and 16 and paints are held apart.
+TEST_P(GreyAndColourTest, WideCentresOnEitherEngineGiveThePixelsOfWindowsComputedAfresh) {
+    const int widest = QNCcolorDespeckle::kRowEngineMaxSide;
+    for (int size : {widest - 1, widest, widest + 1, widest + 6}) {
+        TestPage page(150, 120, GetParam());
+        page.fill(210, 205, 190);
+        DrawNoisyPage(page, static_cast<unsigned>(size));
+        // Wide even patches that such windows can paint over.
+        for (int y = 60; y < 120; ++y)
+            for (int x = 0; x < 150; ++x) page.image().setPixel(x, y, 180, 170, static_cast<std::uint8_t>(160 + x % 3));
+        page.blackRect(40, 80, 20, 12);
+        page.blackRect(100, 70, 3, 30);
+        const std::vector<std::uint32_t> expected = DirectDespeckle(page, size);
+        Despeckle(page, size);
+        ASSERT_EQ(page.pixels(), expected) << size;
+    }
+}
+
+// Specks in the last centre column and row a window reaches are painted; the
+// outermost column and row never are.
+TEST_P(GreyAndColourTest, SpecksAtThePageEdgesAreHandledLikeWindowsComputedAfresh) {
+    for (int size : {1, 2, 3}) {
+        TestPage page(23, 19, GetParam());
+        page.fill(200, 200, 200);
+        page.blackRect(23 - 1 - size, 19 - 1 - size, size, size);  // last reachable centre
+        page.black(22, 5);                                         // outermost column
+        page.black(9, 18);                                         // outermost row
+        page.blackRect(1, 1, size, size);                          // first centre
+        const std::vector<std::uint32_t> expected = DirectDespeckle(page, size);
+        Despeckle(page, size);
+        ASSERT_EQ(page.pixels(), expected) << size;
+        EXPECT_EQ(page.colour(23 - 1 - size, 19 - 1 - size), Rgb(200, 200, 200)) << size;
+        EXPECT_EQ(page.colour(1, 1), Rgb(200, 200, 200)) << size;
+        EXPECT_EQ(page.colour(22, 5), 0u) << size;
+        EXPECT_EQ(page.colour(9, 18), 0u) << size;
+    }
+}
+
+// In the turned view the engine reads and writes the page through the view:
+// the result is the view of a page despeckled in that orientation.
+TEST_P(GreyAndColourTest, TurnedViewGivesThePixelsOfTheTurnedPage) {
+    for (int size : {1, 3}) {
+        TestPage page(45, 70, GetParam());
+        DrawNoisyPage(page, static_cast<unsigned>(size + 40));
+        page.image().setRotatedView(true);
+        TestPage turned(70, 45, GetParam());
+        for (int y = 0; y < 45; ++y)
+            for (int x = 0; x < 70; ++x) {
+                std::uint8_t r = 0, g = 0, b = 0;
+                page.image().getPixel(x, y, r, g, b);
+                turned.image().setPixel(x, y, r, g, b);
+            }
+        const std::vector<std::uint32_t> expected = DirectDespeckle(turned, size);
+        ASSERT_NE(expected, turned.pixels()) << "the page must have something to paint";
+        Despeckle(page, size);
+        std::vector<std::uint32_t> seen;
+        for (int y = 0; y < 45; ++y)
+            for (int x = 0; x < 70; ++x) {
+                std::uint8_t r = 0, g = 0, b = 0;
+                page.image().getPixel(x, y, r, g, b);
+                seen.push_back(static_cast<std::uint32_t>(r << 16 | g << 8 | b));
+            }
+        EXPECT_EQ(seen, expected) << size;
+    }
+}
+
+// The row engine's mean by multiplication equals the division for every ring
+// it takes (K = 8 .. 128) and every sum a ring can have.
+TEST(RoundedMeanTest, MultiplicationEqualsDivisionForEveryRingSum) {
+    for (std::uint32_t k = 8; k <= 4 * QNCcolorDespeckle::kRowEngineMaxSide + 4; k += 4) {
+        const std::uint32_t reciprocal = QNCcolorDespeckle::MeanReciprocal(k);
+        for (std::uint32_t sum = 0; sum <= 255 * k; ++sum)
+            ASSERT_EQ(QNCcolorDespeckle::RoundedMean(sum, k, reciprocal), (k / 2 + sum) / k) << k << " " << sum;
+    }
+}
 
 }  // namespace
