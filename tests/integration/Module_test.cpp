@@ -1,6 +1,7 @@
 // The module as a host meets it: dlopen, the four exports, registration,
 // creation by ProgID, aggregation and the unload rule.
 #include "host/CZRDocument.h"
+#include "host/HostMarkup.h"
 #include "host/HostRegistration.h"
 #include "platform/com/Activation.h"
 #include "platform/com/ErrorInfo.h"
@@ -8,6 +9,8 @@
 #include "platform/registry/Registry.h"
 
 #include <dlfcn.h>
+
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -161,3 +164,58 @@ TEST_F(ModuleTest, AggregatedProcessDelegatesIdentityToOuter) {
 }
 
 }  // namespace
+
+// Every process of the catalogue, as any host meets it: created by ProgID
+// through the registry, saved and reloaded (the name travels through the
+// XML), and handed a 1-, an 8- and a 24-bit page with ink on it. A process may
+// refuse a depth, but never crash, and the page keeps a valid bitmap.
+class EveryProcessTest : public ModuleTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EveryProcessTest, CreatesSavesReloadsAndRunsEveryDepth) {
+    const std::string progId = std::string("ZRLeafmendClient91.") + GetParam() + ".1";
+    const CComBSTR wide(progId);
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(wide, &clsid), S_OK) << progId;
+    CComPtr<IZRProcessEx> process;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IZRProcessEx, reinterpret_cast<void**>(&process)),
+              S_OK);
+    CComBSTR name(std::string("probe ") + GetParam());
+    ASSERT_EQ(process->put_Name(name), S_OK);
+    CComBSTR saved;
+    ASSERT_EQ(process->get_XML(&saved), S_OK);
+    EXPECT_NE(saved.utf8().find("ProgID=\"" + progId + "\""), std::string::npos) << saved.utf8();
+
+    CComPtr<IZRProcessEx> reloaded;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IZRProcessEx, reinterpret_cast<void**>(&reloaded)),
+              S_OK);
+    CComPtr<IZRXMLMarkup> markup;
+    ASSERT_EQ(CreateHostMarkup(&markup), S_OK);
+    ASSERT_EQ(markup->LoadXml(saved), S_OK);
+    VARIANT_BOOL start = VARIANT_FALSE;
+    ASSERT_EQ(markup->IsStartElement(&start), S_OK);
+    ASSERT_EQ(reloaded->LoadProperties(markup), S_OK);
+    CComBSTR again;
+    ASSERT_EQ(reloaded->get_XML(&again), S_OK);
+    EXPECT_EQ(again.utf8(), saved.utf8());
+
+    for (int bits : {1, 8, 24}) {
+        CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
+        const int handle = ImageWrapper::create_handle_from_scratch(320, 240, bits);
+        BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
+        const std::size_t stride = dib::Stride(320, dib->biBitCount);
+        for (int y = 100; y < 110; ++y) std::memset(dib::Bits(dib) + stride * y + 4, 0, stride / 2);  // a bar of ink
+        document->AppendPage(handle);
+        VARIANT_BOOL handled = VARIANT_FALSE;
+        process->Process(document->Pages()[0], &handled);  // a refusal is an answer too
+        const int after = document->Pages()[0]->Image()->Handle();
+        const BITMAPINFOHEADER* result = ImageWrapper::get_raw_dib(after);
+        ASSERT_NE(result, nullptr) << progId << " at " << bits << " bits";
+        EXPECT_GT(result->biWidth, 0);
+        EXPECT_GT(result->biHeight, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, EveryProcessTest,
+                         ::testing::Values("Invert", "Deskew", "Crop", "PageRemoval", "BorderPadding", "Resize",
+                                           "Smooth", "Despeckle", "LineRemoval", "DynamicThresholding",
+                                           "ColorSmoothing", "Rotate", "Deshade"));
