@@ -5,6 +5,7 @@
 #include "processes/geometry/CZRInvert.h"
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
+#include "processes/lines/CZRStraighten.h"
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
@@ -12,6 +13,7 @@ constexpr const ClassDescriptor* kClasses[] = {
     &CZRDeskew::kDescriptor,
     &CZRDespeckle::kDescriptor,
     &CZRRotate::kDescriptor,
+    &CZRStraighten::kDescriptor,
 };
 }  // namespace
 

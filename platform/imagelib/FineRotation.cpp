@@ -27,7 +27,7 @@ inline BYTE Blend(unsigned p00, unsigned p10, unsigned p01, unsigned p11, unsign
 }
 
 template <int Channels>
-void RotateRows(const Dib& source, Dib& target, double radians) {
+void RotateRows(const Dib& source, Dib& target, double radians, const BYTE* fill) {
     const LONG w = source.width(), h = source.height();
     const LONG tw = target.width(), th = target.height();
     std::vector<const BYTE*> rows(static_cast<std::size_t>(h));
@@ -41,7 +41,7 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
     const auto stepX = static_cast<std::int64_t>(std::llround(c * kOne));
     const auto stepY = static_cast<std::int64_t>(std::llround(-s * kOne));
     auto sample = [&](LONG x, LONG y, int channel) -> unsigned {
-        if (x < 0 || y < 0 || x >= w || y >= h) return 255;
+        if (x < 0 || y < 0 || x >= w || y >= h) return fill[channel];
         return rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x) * Channels + channel];
     };
     for (LONG ty = 0; ty < th; ++ty) {
@@ -58,7 +58,7 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
                 const BYTE* b = rows[static_cast<std::size_t>(iy) + 1] + static_cast<std::size_t>(ix) * Channels;
                 for (int k = 0; k < Channels; ++k) out[k] = Blend(a[k], a[k + Channels], b[k], b[k + Channels], fx, fy);
             } else if (ix < -1 || iy < -1 || ix >= w || iy >= h) {
-                for (int k = 0; k < Channels; ++k) out[k] = 255;
+                for (int k = 0; k < Channels; ++k) out[k] = fill[k];
             } else {
                 for (int k = 0; k < Channels; ++k)
                     out[k] = Blend(sample(ix, iy, k), sample(ix + 1, iy, k), sample(ix, iy + 1, k),
@@ -70,16 +70,21 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
 
 }  // namespace
 
-Dib FineRotation::Apply(const Dib& source, double degrees) {
+Dib FineRotation::Apply(const Dib& source, double degrees) { return Apply(source, degrees, 0xFFFFFFu); }
+
+Dib FineRotation::Apply(const Dib& source, double degrees, std::uint32_t fill) {
+    // Channel order of the DIB: blue, green, red; grey reads the low byte.
+    const BYTE tone[3] = {static_cast<BYTE>(fill & 0xFF), static_cast<BYTE>((fill >> 8) & 0xFF),
+                          static_cast<BYTE>((fill >> 16) & 0xFF)};
     LONG tw = 0, th = 0;
     GrownSize(source.width(), source.height(), degrees, &tw, &th);
     Dib target = Dib::Create(tw, th, source.bits(), source.header()->biXPelsPerMeter, source.header()->biYPelsPerMeter,
                              Dib::Fill::Zero);
     const double radians = degrees * std::numbers::pi / 180.0;
     if (source.bits() == 24)
-        RotateRows<3>(source, target, radians);
+        RotateRows<3>(source, target, radians, tone);
     else
-        RotateRows<1>(source, target, radians);
+        RotateRows<1>(source, target, radians, tone);
     return target;
 }
 

@@ -1,0 +1,167 @@
+// SkewFinder: working copy (reduction, background division, masks), the
+// Leptonica sweep and bisection, and the band count that decides whether an
+// angle means anything.
+#include "processes/lines/SkewFinder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+using imagelib::PixPtr;
+
+namespace {
+
+constexpr int kLowestWorkingDpi = 100;  // reduce while the page stays at or above this
+constexpr int kMinWorkingSide = 24;     // smaller working copies are not measured
+constexpr int kBackgroundLevel = 200;   // paper after background division
+constexpr int kInkBelow = 150;          // ... and ink below this (75 % of the paper)
+constexpr int kMinBands = 3;            // fewer separate rows of ink: no measurable skew
+constexpr float kSweepStep = 0.5f;      // degrees between sweep trials
+
+// A resolution that fits the page: the given one when plausible, else the one
+// that makes the page a letter or A4 sheet.
+int PlausibleDpi(PIX* page, int dpi) {
+    if (dpi >= 50 && dpi <= 2400) return dpi;
+    const int w = pixGetWidth(page), h = pixGetHeight(page);
+    const double longSide = std::max(w, h) / 11.0, shortSide = std::min(w, h) / 8.3;
+    return std::max(1, static_cast<int>(std::min(longSide, shortSide)));
+}
+
+// Grey level below which `fraction` of the page's pixels lie.
+int Percentile(PIX* grey, double fraction) {
+    NUMA* histogram = pixGetGrayHistogram(grey, std::max(1, pixGetWidth(grey) * pixGetHeight(grey) > 4000000 ? 2 : 1));
+    if (!histogram) return 255;
+    l_float32 total = 0.0f;
+    numaGetSum(histogram, &total);
+    double seen = 0.0;
+    int level = 255;
+    for (int i = 0; i < 256; ++i) {
+        l_float32 count = 0.0f;
+        numaGetFValue(histogram, i, &count);
+        seen += count;
+        if (seen >= fraction * total) {
+            level = i;
+            break;
+        }
+    }
+    numaDestroy(&histogram);
+    return level;
+}
+
+// Ink of a grey page: each pixel against a tiled estimate of the paper around
+// it. Tiles with too little paper (inside dark borders or photos) take their
+// neighbours' paper, so dark regions stay black as a whole.
+PixPtr InkOfGrey(PIX* grey, int workingDpi) {
+    const int paper = Percentile(grey, 0.9);
+    const int tile = std::max(8, workingDpi / 6);
+    // Pixels below 60 % of the paper are not paper when the tiles are averaged.
+    const int notPaper = std::max(1, paper * 3 / 5);
+    PixPtr normalised(pixBackgroundNorm(grey, nullptr, nullptr, tile, tile, notPaper, tile * tile / 4, kBackgroundLevel,
+                                        2, 2));
+    if (normalised) return PixPtr(pixThresholdToBinary(normalised.get(), kInkBelow));
+    // No tile held enough paper: a page of one dark tone, or nearly so.
+    return PixPtr(pixThresholdToBinary(grey, std::max(1, paper * 3 / 4)));
+}
+
+}  // namespace
+
+PixPtr SkewFinder::WorkingInk(PIX* page, int dpi, int* workingDpi) {
+    if (!page) return nullptr;
+    const int depth = pixGetDepth(page);
+    if (depth != 1 && depth != 8 && depth != 32) return nullptr;
+    const int w = pixGetWidth(page), h = pixGetHeight(page);
+    const int pageDpi = PlausibleDpi(page, dpi);
+    int factor = 1;
+    while (factor < 8 && pageDpi / (factor * 2) >= kLowestWorkingDpi && std::min(w, h) / (factor * 2) >= kMinWorkingSide)
+        factor *= 2;
+    if (std::min(w, h) / factor < kMinWorkingSide) return nullptr;
+    *workingDpi = pageDpi / factor;
+
+    PixPtr ink;
+    if (depth == 1) {
+        // Reduction keeping every black pixel: thin strokes and dots survive.
+        const int steps = factor == 8 ? 3 : factor == 4 ? 2 : factor == 2 ? 1 : 0;
+        ink.reset(steps == 0 ? pixCopy(nullptr, page)
+                             : pixReduceRankBinaryCascade(page, 1, steps > 1 ? 1 : 0, steps > 2 ? 1 : 0, 0));
+    } else {
+        PixPtr grey(depth == 32 ? pixConvertRGBToLuminance(page) : pixClone(page));
+        for (int f = factor; grey && f > 1; f /= 2) grey.reset(pixScaleAreaMap2(grey.get()));
+        if (!grey) return nullptr;
+        ink = InkOfGrey(grey.get(), *workingDpi);
+    }
+    if (!ink) return nullptr;
+
+    // Solid dark regions about 5 mm across or more, found after closing the
+    // gaps of halftone screens, go with a margin for their blurred edges.
+    const int solid = std::max(9, *workingDpi / 5);
+    PixPtr closed(pixCloseSafeBrick(nullptr, ink.get(), 3, 3));
+    if (!closed) return nullptr;
+    PixPtr opened(pixOpenCompBrick(nullptr, closed.get(), solid, solid));
+    if (!opened) return nullptr;
+    l_int32 empty = 1;
+    pixZero(opened.get(), &empty);
+    if (!empty) {
+        const int margin = std::max(3, solid / 3) | 1;
+        PixPtr mask(pixDilateCompBrick(nullptr, opened.get(), margin, margin));
+        if (!mask) return nullptr;
+        pixSubtract(ink.get(), ink.get(), mask.get());
+    }
+    // Whatever touches the page's edge is border, not content.
+    return PixPtr(pixRemoveBorderConnComps(ink.get(), 8));
+}
+
+int SkewFinder::CountBands(PIX* ink, double degrees) {
+    PixPtr sheared(pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0),
+                                   L_BRING_IN_WHITE));
+    if (!sheared) return 0;
+    NUMA* rows = pixCountPixelsByRow(sheared.get(), nullptr);
+    if (!rows) return 0;
+    const int n = numaGetCount(rows);
+    l_float32 peak = 0.0f;
+    numaGetMax(rows, &peak, nullptr);
+    // A band is a run of rows holding at least a tenth of the fullest row's
+    // ink; bands closer than two rows count as one.
+    const float floor = std::max(1.0f, peak / 10.0f);
+    int bands = 0, gap = 2;
+    for (int i = 0; i < n; ++i) {
+        l_float32 count = 0.0f;
+        numaGetFValue(rows, i, &count);
+        if (count >= floor) {
+            if (gap >= 2) ++bands;
+            gap = 0;
+        } else {
+            ++gap;
+        }
+    }
+    numaDestroy(&rows);
+    return bands;
+}
+
+SkewReading SkewFinder::measure(PIX* page, int dpi) const {
+    SkewReading reading;
+    int workingDpi = 0;
+    PixPtr ink = WorkingInk(page, dpi, &workingDpi);
+    if (!ink) return reading;
+    l_int32 empty = 1;
+    pixZero(ink.get(), &empty);
+    if (empty) return reading;
+
+    // The sweep reaches a step past the range, so an angle at the range's
+    // edge is not taken for the edge of the sweep.
+    const double range = std::clamp(settings_.maxAngle, 0.5, 45.0);
+    const double precision = std::clamp(settings_.precision, 0.001, 1.0);
+    const int sweepReduction = workingDpi >= kLowestWorkingDpi && std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get())) >= 4 * kMinWorkingSide ? 2 : 1;
+    l_float32 angle = 0.0f, confidence = 0.0f, score = 0.0f;
+    if (pixFindSkewSweepAndSearchScore(ink.get(), &angle, &confidence, &score, sweepReduction, 1, 0.0f,
+                                       static_cast<l_float32>(range + 1.0), kSweepStep,
+                                       static_cast<l_float32>(precision / 2.0)) != 0)
+        return reading;
+    if (!(confidence > 0.0f) || !std::isfinite(angle) || std::abs(angle) > range + precision) return reading;
+
+    reading.bands = CountBands(ink.get(), angle);
+    if (reading.bands < kMinBands) return reading;
+    reading.measurable = true;
+    reading.angle = angle;
+    reading.confidence = confidence;
+    return reading;
+}
