@@ -11,11 +11,12 @@ using imagelib::PixPtr;
 
 namespace {
 
-constexpr int kLowestWorkingDpi = 100;  // reduce while the page stays at or above this
+constexpr int kLowestWorkingDpi = 150;  // reduce while the page stays at or above this
+constexpr int kSweepHalvedFrom = 140;   // the sweep runs at half the working resolution from here
 constexpr int kMinWorkingSide = 24;     // smaller working copies are not measured
 constexpr int kBackgroundLevel = 200;   // paper after background division
 constexpr int kInkBelow = 150;          // ... and ink below this (75 % of the paper)
-constexpr int kMinBands = 3;            // fewer separate rows of ink: no measurable skew
+constexpr int kMinBands = 2;            // fewer separate rows of ink: no measurable skew
 constexpr float kSweepStep = 0.5f;      // degrees between sweep trials
 
 // A resolution that fits the page: the given one when plausible, else the one
@@ -150,7 +151,7 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     // edge is not taken for the edge of the sweep.
     const double range = std::clamp(settings_.maxAngle, 0.5, 45.0);
     const double precision = std::clamp(settings_.precision, 0.001, 1.0);
-    const int sweepReduction = workingDpi >= kLowestWorkingDpi && std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get())) >= 4 * kMinWorkingSide ? 2 : 1;
+    const int sweepReduction = workingDpi >= kSweepHalvedFrom && std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get())) >= 4 * kMinWorkingSide ? 2 : 1;
     l_float32 angle = 0.0f, confidence = 0.0f, score = 0.0f;
     if (pixFindSkewSweepAndSearchScore(ink.get(), &angle, &confidence, &score, sweepReduction, 1, 0.0f,
                                        static_cast<l_float32>(range + 1.0), kSweepStep,

@@ -9,7 +9,7 @@
 // vertical shear whose row profile is sharpest (differential square sum): a
 // sweep in half degrees at half the working resolution, then a bisection at
 // full working resolution down to the precision asked for. Confidence is the
-// sharpest score over the flattest; a page with fewer than three separate
+// sharpest score over the flattest; a page with fewer than two separate
 // bands of ink at that angle has no measurable skew.
 // Cost on a 300-dpi A4 page: ~10 ms for 1 bit, ~25 ms for grey or colour.
 #pragma once
