@@ -8,6 +8,7 @@
 //   build/bin/straighten_accuracy            # the full set, a few minutes
 //   build/bin/straighten_accuracy --quick    # the handful the unit test runs
 //   build/bin/straighten_accuracy --list     # one line per page as well
+//   build/bin/straighten_accuracy --only photo --deskew   # pages whose name holds "photo"
 #include "host/CZRDocument.h"
 #include "host/CZRPage.h"
 #include "host/CZRStatusMessage.h"
@@ -134,7 +135,9 @@ struct Tally {
 
 int main(int argc, char** argv) {
     bool quick = false, list = false, deskew = false;
+    std::string only;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         quick |= std::strcmp(argv[i], "--quick") == 0;
         list |= std::strcmp(argv[i], "--list") == 0;
         deskew |= std::strcmp(argv[i], "--deskew") == 0;
@@ -148,6 +151,7 @@ int main(int argc, char** argv) {
     std::map<std::string, std::map<std::string, Tally>> tallies;  // class -> who -> tally
     const std::vector<SkewCase> cases = quick ? QuickSet() : FullSet();
     for (const SkewCase& c : cases) {
+        if (!only.empty() && c.Name().find(only) == std::string::npos) continue;
         Pix* pix = RenderCase(c);
         std::vector<Outcome> outcomes = {RunStraighten(pix), RunLeptonica(pix)};
         if (deskew)
