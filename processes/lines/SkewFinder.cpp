@@ -12,12 +12,12 @@ using imagelib::PixPtr;
 namespace {
 
 constexpr int kLowestWorkingDpi = 150;  // reduce while the page stays at or above this
-constexpr int kSweepHalvedFrom = 140;   // the sweep runs at half the working resolution from here
+constexpr int kSweepQuarteredFrom = 140;  // sweep at a quarter, bisect at half the working resolution
 constexpr int kMinWorkingSide = 24;     // smaller working copies are not measured
 constexpr int kBackgroundLevel = 200;   // paper after background division
 constexpr int kInkBelow = 150;          // ... and ink below this (75 % of the paper)
 constexpr int kMinBands = 2;            // fewer separate rows of ink: no measurable skew
-constexpr float kSweepStep = 0.5f;      // degrees between sweep trials
+constexpr float kSweepStep = 1.0f;      // degrees between sweep trials
 
 // A resolution that fits the page: the given one when plausible, else the one
 // that makes the page a letter or A4 sheet.
@@ -64,6 +64,49 @@ PixPtr InkOfGrey(PIX* grey, int workingDpi) {
     return PixPtr(pixThresholdToBinary(grey, std::max(1, paper * 3 / 4)));
 }
 
+// Solid dark regions about 5 mm across or more (scanner borders, gutters,
+// photos, halftone screens) with a margin for their blurred edges; null when
+// there are none. Found on a copy reduced four times that keeps a pixel where
+// most of its cell is black (text strokes thin away, screens fill in), opened
+// by a 5 mm square, grown and brought back to the working size.
+PixPtr SolidRegions(PIX* ink, int workingDpi) {
+    const bool small = std::min(pixGetWidth(ink), pixGetHeight(ink)) < 16 * kMinWorkingSide / 4;
+    const int factor = small ? 1 : 4;
+    PixPtr coarse(small ? pixCloseSafeBrick(nullptr, ink, 3, 3) : pixReduceRankBinaryCascade(ink, 2, 3, 0, 0));
+    if (!coarse) return nullptr;
+    const int side = std::max(3, workingDpi / (5 * factor));
+    PixPtr opened(pixOpenBrick(nullptr, coarse.get(), side, side));
+    if (!opened) return nullptr;
+    l_int32 empty = 1;
+    pixZero(opened.get(), &empty);
+    if (empty) return nullptr;
+    const int margin = std::max(3, side / 3) | 1;
+    PixPtr grown(pixDilateBrick(nullptr, opened.get(), margin, margin));
+    if (!grown || factor == 1) return grown;
+    return PixPtr(pixExpandBinaryPower2(grown.get(), factor));
+}
+
+// Row-profile sharpness (differential square sum) of `ink` sheared by `degrees`.
+double Sharpness(PIX* ink, double degrees) {
+    PixPtr sheared(pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0),
+                                   L_BRING_IN_WHITE));
+    l_float32 sum = 0.0f;
+    if (!sheared || pixFindDifferentialSquareSum(sheared.get(), &sum) != 0) return 0.0;
+    return sum;
+}
+
+// The last hundredths at full working resolution: the sharpness a step
+// either side of `degrees` and there, and the vertex of the parabola through
+// the three (kept within a step).
+double Refine(PIX* ink, double degrees, double step) {
+    const double before = Sharpness(ink, degrees - step);
+    const double at = Sharpness(ink, degrees);
+    const double after = Sharpness(ink, degrees + step);
+    const double curvature = before - 2.0 * at + after;
+    if (!(curvature < 0.0)) return before > at && before >= after ? degrees - step : after > at ? degrees + step : degrees;
+    return degrees + std::clamp(0.5 * (before - after) / curvature, -1.0, 1.0) * step;
+}
+
 }  // namespace
 
 PixPtr SkewFinder::WorkingInk(PIX* page, int dpi, int* workingDpi) {
@@ -92,21 +135,8 @@ PixPtr SkewFinder::WorkingInk(PIX* page, int dpi, int* workingDpi) {
     }
     if (!ink) return nullptr;
 
-    // Solid dark regions about 5 mm across or more, found after closing the
-    // gaps of halftone screens, go with a margin for their blurred edges.
-    const int solid = std::max(9, *workingDpi / 5);
-    PixPtr closed(pixCloseSafeBrick(nullptr, ink.get(), 3, 3));
-    if (!closed) return nullptr;
-    PixPtr opened(pixOpenCompBrick(nullptr, closed.get(), solid, solid));
-    if (!opened) return nullptr;
-    l_int32 empty = 1;
-    pixZero(opened.get(), &empty);
-    if (!empty) {
-        const int margin = std::max(3, solid / 3) | 1;
-        PixPtr mask(pixDilateCompBrick(nullptr, opened.get(), margin, margin));
-        if (!mask) return nullptr;
-        pixSubtract(ink.get(), ink.get(), mask.get());
-    }
+    const PixPtr solid = SolidRegions(ink.get(), *workingDpi);
+    if (solid) pixSubtract(ink.get(), ink.get(), solid.get());
     // Whatever touches the page's edge is border, not content.
     return PixPtr(pixRemoveBorderConnComps(ink.get(), 8));
 }
@@ -151,18 +181,24 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     // edge is not taken for the edge of the sweep.
     const double range = std::clamp(settings_.maxAngle, 0.5, 45.0);
     const double precision = std::clamp(settings_.precision, 0.001, 1.0);
-    const int sweepReduction = workingDpi >= kSweepHalvedFrom && std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get())) >= 4 * kMinWorkingSide ? 2 : 1;
+    // The sweep at a quarter of the working resolution (about 37 dpi), the
+    // bisection at half; small or coarse copies at half and full.
+    const int shortSide = std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get()));
+    const bool fine = workingDpi >= kSweepQuarteredFrom && shortSide >= 16 * kMinWorkingSide;
+    const int sweepReduction = fine ? 4 : shortSide >= 4 * kMinWorkingSide ? 2 : 1;
+    const int searchReduction = fine ? 2 : 1;
     l_float32 angle = 0.0f, confidence = 0.0f, score = 0.0f;
-    if (pixFindSkewSweepAndSearchScore(ink.get(), &angle, &confidence, &score, sweepReduction, 1, 0.0f,
+    if (pixFindSkewSweepAndSearchScore(ink.get(), &angle, &confidence, &score, sweepReduction, searchReduction, 0.0f,
                                        static_cast<l_float32>(range + 1.0), kSweepStep,
                                        static_cast<l_float32>(precision / 2.0)) != 0)
         return reading;
     if (!(confidence > 0.0f) || !std::isfinite(angle) || std::abs(angle) > range + precision) return reading;
+    const double refined = fine ? Refine(ink.get(), angle, precision) : angle;
 
-    reading.bands = CountBands(ink.get(), angle);
+    reading.bands = CountBands(ink.get(), refined);
     if (reading.bands < kMinBands) return reading;
     reading.measurable = true;
-    reading.angle = angle;
+    reading.angle = refined;
     reading.confidence = confidence;
     return reading;
 }
