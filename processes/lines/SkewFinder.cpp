@@ -95,16 +95,55 @@ double Sharpness(PIX* ink, double degrees) {
     return sum;
 }
 
-// The last hundredths at full working resolution: the sharpness a step
-// either side of `degrees` and there, and the vertex of the parabola through
-// the three (kept within a step).
-double Refine(PIX* ink, double degrees, double step) {
-    const double before = Sharpness(ink, degrees - step);
-    const double at = Sharpness(ink, degrees);
-    const double after = Sharpness(ink, degrees + step);
+// The working copy reduced `factor` (1, 2, 4 or 8) times, keeping every black pixel.
+PixPtr Reduced(PIX* ink, int factor) {
+    if (factor <= 1) return PixPtr(pixClone(ink));
+    return PixPtr(pixReduceRankBinaryCascade(ink, 1, factor >= 4 ? 1 : 0, factor >= 8 ? 1 : 0, 0));
+}
+
+// Within +-reach of `center` in steps of `step`: the angle of the sharpest
+// profile, and the sharpest and flattest scores.
+struct SweepResult {
+    double angle = 0.0, best = 0.0, worst = 0.0;
+    bool atEdge = false;
+};
+SweepResult Sweep(PIX* ink, double center, double reach, double step) {
+    SweepResult result;
+    const int n = static_cast<int>(std::lround(reach / step));
+    for (int i = -n; i <= n; ++i) {
+        const double angle = center + i * step;
+        const double score = Sharpness(ink, angle);
+        if (i == -n || score > result.best) {
+            result.best = score;
+            result.angle = angle;
+            result.atEdge = i == -n || i == n;
+        }
+        if (i == -n || score < result.worst) result.worst = score;
+    }
+    return result;
+}
+
+// Bisection about `center` down to `precision`, then the vertex of the
+// parabola through the last three scores (kept within their step).
+double Bisect(PIX* ink, double center, double step, double precision) {
+    double at = Sharpness(ink, center);
+    double before = 0.0, after = 0.0;
+    for (;;) {
+        before = Sharpness(ink, center - step);
+        after = Sharpness(ink, center + step);
+        if (step / 2.0 < precision) break;
+        if (before > at && before >= after) {
+            center -= step;
+            at = before;
+        } else if (after > at) {
+            center += step;
+            at = after;
+        }
+        step /= 2.0;
+    }
     const double curvature = before - 2.0 * at + after;
-    if (!(curvature < 0.0)) return before > at && before >= after ? degrees - step : after > at ? degrees + step : degrees;
-    return degrees + std::clamp(0.5 * (before - after) / curvature, -1.0, 1.0) * step;
+    if (!(curvature < 0.0)) return center;
+    return center + std::clamp(0.5 * (before - after) / curvature, -1.0, 1.0) * step;
 }
 
 }  // namespace
@@ -177,23 +216,25 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     pixZero(ink.get(), &empty);
     if (empty) return reading;
 
-    // The sweep reaches a step past the range, so an angle at the range's
-    // edge is not taken for the edge of the sweep.
+    // Coarse to fine: a sweep in whole degrees at about 37 dpi reaching two
+    // degrees past the range (a best angle on the sweep's edge is no
+    // measurement), a quarter-degree sweep about its best at twice that
+    // resolution, and a bisection at the working resolution.
     const double range = std::clamp(settings_.maxAngle, 0.5, 45.0);
     const double precision = std::clamp(settings_.precision, 0.001, 1.0);
-    // The sweep at a quarter of the working resolution (about 37 dpi), the
-    // bisection at half; small or coarse copies at half and full.
     const int shortSide = std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get()));
-    const bool fine = workingDpi >= kSweepQuarteredFrom && shortSide >= 16 * kMinWorkingSide;
-    const int sweepReduction = fine ? 4 : shortSide >= 4 * kMinWorkingSide ? 2 : 1;
-    const int searchReduction = fine ? 2 : 1;
-    l_float32 angle = 0.0f, confidence = 0.0f, score = 0.0f;
-    if (pixFindSkewSweepAndSearchScore(ink.get(), &angle, &confidence, &score, sweepReduction, searchReduction, 0.0f,
-                                       static_cast<l_float32>(range + 1.0), kSweepStep,
-                                       static_cast<l_float32>(precision / 2.0)) != 0)
-        return reading;
-    if (!(confidence > 0.0f) || !std::isfinite(angle) || std::abs(angle) > range + precision) return reading;
-    const double refined = fine ? Refine(ink.get(), angle, precision) : angle;
+    const int coarse = workingDpi >= kSweepQuarteredFrom && shortSide >= 16 * kMinWorkingSide ? 4
+                       : shortSide >= 4 * kMinWorkingSide                                   ? 2
+                                                                                            : 1;
+    PixPtr coarseInk = Reduced(ink.get(), coarse);
+    PixPtr middleInk = Reduced(ink.get(), std::max(1, coarse / 2));
+    if (!coarseInk || !middleInk) return reading;
+    const SweepResult sweep = Sweep(coarseInk.get(), 0.0, std::ceil(range) + 2.0, kSweepStep);
+    if (sweep.atEdge || !(sweep.best > 0.0)) return reading;
+    const SweepResult middle = Sweep(middleInk.get(), sweep.angle, 1.5 * kSweepStep, kSweepStep / 4.0);
+    const double refined = Bisect(ink.get(), middle.angle, kSweepStep / 8.0, precision);
+    if (!std::isfinite(refined) || std::abs(refined) > range + precision) return reading;
+    const double confidence = sweep.best / std::max(sweep.worst, 1.0);
 
     reading.bands = CountBands(ink.get(), refined);
     if (reading.bands < kMinBands) return reading;

@@ -223,10 +223,12 @@ Pix* RenderCase(const SkewCase& c) {
         Owned padded(pixAddBorderGeneral(page.pix, margin, margin, margin, margin, kSurround));
         Owned photo(pixRotateAMGray(padded.pix, static_cast<l_float32>(radians), kSurround));
         const int pw = pixGetWidth(photo.pix), ph = pixGetHeight(photo.pix);
+        // Deep enough that the paper in the far corner and under the shadow
+        // falls below mid-grey.
         Darken(photo.pix, [&](int x, int y) {
-            const double fall = 1.0 - 0.35 * (static_cast<double>(x) / pw) * (static_cast<double>(y) / ph);
-            const double edge = pw - margin * 1.6;
-            const double shadow = x > edge ? std::max(0.3, 1.0 - (x - edge) / (margin * 1.2)) : 1.0;
+            const double fall = 1.0 - 0.55 * (static_cast<double>(x) / pw) * (static_cast<double>(y) / ph);
+            const double edge = pw - margin * 2.5;
+            const double shadow = x > edge ? std::max(0.25, 1.0 - (x - edge) / (margin * 2.0)) : 1.0;
             return fall * shadow;
         });
         turned = photo.release();
