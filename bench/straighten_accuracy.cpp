@@ -169,8 +169,8 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
-    std::printf("\n%-11s %-14s %5s %8s %6s %10s %8s %8s\n", "class", "deskew", "pages", "<=0.1", "worse",
-                "0-turned", "mean", "worst");
+    std::printf("\n%-11s %-14s %5s %8s %6s %10s %8s %8s\n", "class", "deskew", "pages", "<=0.1", "worse", "0-turned",
+                "mean", "worst");
     for (const PageClass pageClass : AllClasses()) {
         const auto found = tallies.find(ClassName(pageClass));
         if (found == tallies.end()) continue;

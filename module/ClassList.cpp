@@ -9,11 +9,8 @@
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor,
-    &CZRDeskew::kDescriptor,
-    &CZRDespeckle::kDescriptor,
-    &CZRRotate::kDescriptor,
-    &CZRStraighten::kDescriptor,
+    &CZRInvert::kDescriptor, &CZRDeskew::kDescriptor,     &CZRDespeckle::kDescriptor,
+    &CZRRotate::kDescriptor, &CZRStraighten::kDescriptor,
 };
 }  // namespace
 

@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <new>
+#include <numbers>
 
 namespace imagelib {
 namespace {
@@ -229,9 +229,9 @@ int imagelib::RotatePageFilled(int handle, double degrees, std::uint32_t fill) {
         }
         return ThroughPix(dib, [&](PIX* pix, PixPtr* out) {
             const double radians = degrees * std::numbers::pi / 180.0;
-            PIX* turned = pixRotate(pix, static_cast<l_float32>(radians), L_ROTATE_SHEAR,
-                                    fill == 0 ? L_BRING_IN_BLACK : L_BRING_IN_WHITE, pixGetWidth(pix),
-                                    pixGetHeight(pix));
+            PIX* turned =
+                pixRotate(pix, static_cast<l_float32>(radians), L_ROTATE_SHEAR,
+                          fill == 0 ? L_BRING_IN_BLACK : L_BRING_IN_WHITE, pixGetWidth(pix), pixGetHeight(pix));
             if (!turned) return static_cast<int>(IMG_OUT_OF_MEMORY);
             out->reset(turned);
             return static_cast<int>(IMG_OK);

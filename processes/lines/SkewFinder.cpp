@@ -11,13 +11,13 @@ using imagelib::PixPtr;
 
 namespace {
 
-constexpr int kLowestWorkingDpi = 150;  // reduce while the page stays at or above this
+constexpr int kLowestWorkingDpi = 150;    // reduce while the page stays at or above this
 constexpr int kSweepQuarteredFrom = 140;  // sweep at a quarter, bisect at half the working resolution
-constexpr int kMinWorkingSide = 24;     // smaller working copies are not measured
-constexpr int kBackgroundLevel = 200;   // paper after background division
-constexpr int kInkBelow = 150;          // ... and ink below this (75 % of the paper)
-constexpr int kMinBands = 2;            // fewer separate rows of ink: no measurable skew
-constexpr float kSweepStep = 1.0f;      // degrees between sweep trials
+constexpr int kMinWorkingSide = 24;       // smaller working copies are not measured
+constexpr int kBackgroundLevel = 200;     // paper after background division
+constexpr int kInkBelow = 150;            // ... and ink below this (75 % of the paper)
+constexpr int kMinBands = 2;              // fewer separate rows of ink: no measurable skew
+constexpr float kSweepStep = 1.0f;        // degrees between sweep trials
 
 // A resolution that fits the page: the given one when plausible, else the one
 // that makes the page a letter or A4 sheet.
@@ -57,8 +57,8 @@ PixPtr InkOfGrey(PIX* grey, int workingDpi) {
     const int tile = std::max(8, workingDpi / 6);
     // Pixels below 60 % of the paper are not paper when the tiles are averaged.
     const int notPaper = std::max(1, paper * 3 / 5);
-    PixPtr normalised(pixBackgroundNorm(grey, nullptr, nullptr, tile, tile, notPaper, tile * tile / 4, kBackgroundLevel,
-                                        2, 2));
+    PixPtr normalised(
+        pixBackgroundNorm(grey, nullptr, nullptr, tile, tile, notPaper, tile * tile / 4, kBackgroundLevel, 2, 2));
     if (normalised) return PixPtr(pixThresholdToBinary(normalised.get(), kInkBelow));
     // No tile held enough paper: a page of one dark tone, or nearly so.
     return PixPtr(pixThresholdToBinary(grey, std::max(1, paper * 3 / 4)));
@@ -88,8 +88,8 @@ PixPtr SolidRegions(PIX* ink, int workingDpi) {
 
 // Row-profile sharpness (differential square sum) of `ink` sheared by `degrees`.
 double Sharpness(PIX* ink, double degrees) {
-    PixPtr sheared(pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0),
-                                   L_BRING_IN_WHITE));
+    PixPtr sheared(
+        pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0), L_BRING_IN_WHITE));
     l_float32 sum = 0.0f;
     if (!sheared || pixFindDifferentialSquareSum(sheared.get(), &sum) != 0) return 0.0;
     return sum;
@@ -123,23 +123,36 @@ SweepResult Sweep(PIX* ink, double center, double reach, double step) {
     return result;
 }
 
-// Bisection about `center` down to `precision`, then the vertex of the
-// parabola through the last three scores (kept within their step).
-double Bisect(PIX* ink, double center, double step, double precision) {
+// Hill climbing about `center`: at each step the centre moves while a
+// neighbour is sharper (the coarser stages can be biased by a few steps),
+// then the step halves, down to `precision`; last, the vertex of the
+// parabola through the final three scores (kept within their step).
+double Climb(PIX* ink, double center, double step, double precision) {
+    constexpr int kMostMoves = 8;
     double at = Sharpness(ink, center);
-    double before = 0.0, after = 0.0;
-    for (;;) {
-        before = Sharpness(ink, center - step);
-        after = Sharpness(ink, center + step);
-        if (step / 2.0 < precision) break;
-        if (before > at && before >= after) {
-            center -= step;
+    double before = Sharpness(ink, center - step);
+    double after = Sharpness(ink, center + step);
+    for (int moves = 0;;) {
+        if (before > at && before >= after && moves < kMostMoves) {
+            ++moves;
+            after = at;
             at = before;
-        } else if (after > at) {
-            center += step;
+            center -= step;
+            before = Sharpness(ink, center - step);
+        } else if (after > at && moves < kMostMoves) {
+            ++moves;
+            before = at;
             at = after;
+            center += step;
+            after = Sharpness(ink, center + step);
+        } else if (step / 2.0 >= precision) {
+            step /= 2.0;
+            moves = 0;
+            before = Sharpness(ink, center - step);
+            after = Sharpness(ink, center + step);
+        } else {
+            break;
         }
-        step /= 2.0;
     }
     const double curvature = before - 2.0 * at + after;
     if (!(curvature < 0.0)) return center;
@@ -155,7 +168,8 @@ PixPtr SkewFinder::WorkingInk(PIX* page, int dpi, int* workingDpi) {
     const int w = pixGetWidth(page), h = pixGetHeight(page);
     const int pageDpi = PlausibleDpi(page, dpi);
     int factor = 1;
-    while (factor < 8 && pageDpi / (factor * 2) >= kLowestWorkingDpi && std::min(w, h) / (factor * 2) >= kMinWorkingSide)
+    while (factor < 8 && pageDpi / (factor * 2) >= kLowestWorkingDpi &&
+           std::min(w, h) / (factor * 2) >= kMinWorkingSide)
         factor *= 2;
     if (std::min(w, h) / factor < kMinWorkingSide) return nullptr;
     *workingDpi = pageDpi / factor;
@@ -181,8 +195,8 @@ PixPtr SkewFinder::WorkingInk(PIX* page, int dpi, int* workingDpi) {
 }
 
 int SkewFinder::CountBands(PIX* ink, double degrees) {
-    PixPtr sheared(pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0),
-                                   L_BRING_IN_WHITE));
+    PixPtr sheared(
+        pixVShearCenter(nullptr, ink, static_cast<l_float32>(degrees * std::numbers::pi / 180.0), L_BRING_IN_WHITE));
     if (!sheared) return 0;
     NUMA* rows = pixCountPixelsByRow(sheared.get(), nullptr);
     if (!rows) return 0;
@@ -219,20 +233,20 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     // Coarse to fine: a sweep in whole degrees at about 37 dpi reaching two
     // degrees past the range (a best angle on the sweep's edge is no
     // measurement), a quarter-degree sweep about its best at twice that
-    // resolution, and a bisection at the working resolution.
+    // resolution, and hill climbing with halving steps at the working one.
     const double range = std::clamp(settings_.maxAngle, 0.5, 45.0);
     const double precision = std::clamp(settings_.precision, 0.001, 1.0);
     const int shortSide = std::min(pixGetWidth(ink.get()), pixGetHeight(ink.get()));
     const int coarse = workingDpi >= kSweepQuarteredFrom && shortSide >= 16 * kMinWorkingSide ? 4
-                       : shortSide >= 4 * kMinWorkingSide                                   ? 2
-                                                                                            : 1;
+                       : shortSide >= 4 * kMinWorkingSide                                     ? 2
+                                                                                              : 1;
     PixPtr coarseInk = Reduced(ink.get(), coarse);
     PixPtr middleInk = Reduced(ink.get(), std::max(1, coarse / 2));
     if (!coarseInk || !middleInk) return reading;
     const SweepResult sweep = Sweep(coarseInk.get(), 0.0, std::ceil(range) + 2.0, kSweepStep);
     if (sweep.atEdge || !(sweep.best > 0.0)) return reading;
     const SweepResult middle = Sweep(middleInk.get(), sweep.angle, 1.5 * kSweepStep, kSweepStep / 4.0);
-    const double refined = Bisect(ink.get(), middle.angle, kSweepStep / 8.0, precision);
+    const double refined = Climb(ink.get(), middle.angle, kSweepStep / 8.0, precision);
     if (!std::isfinite(refined) || std::abs(refined) > range + precision) return reading;
     const double confidence = sweep.best / std::max(sweep.worst, 1.0);
 

@@ -8,9 +8,9 @@
 // a margin, and so is whatever touches the page's edge. The angle is then the
 // vertical shear whose row profile is sharpest (differential square sum): a
 // sweep in whole degrees at a quarter of the working resolution, a sweep in
-// quarter degrees about its best at half, and a bisection at full working
-// resolution down to the precision asked for, finished by the vertex of the
-// parabola through its last three scores. Confidence is the
+// quarter degrees about its best at half, and hill climbing with halving
+// steps at full working resolution down to the precision asked for, finished
+// by the vertex of the parabola through its last three scores. Confidence is the
 // sharpest score over the flattest; a page with fewer than two separate
 // bands of ink at that angle has no measurable skew.
 // Cost on a 300-dpi A4 page: ~7 ms for 1 bit, ~25 ms for grey or colour.
@@ -47,4 +47,3 @@ public:
 private:
     Settings settings_;
 };
-

@@ -58,7 +58,8 @@ void PaintFigure(Pix* grey, int x0, int y0, int fw, int fh) {
         l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
         for (int x = x0; x < x0 + fw && x < pixGetWidth(grey); ++x) {
             const double u = static_cast<double>(x - x0) / fw, v = static_cast<double>(y - y0) / fh;
-            const double tone = 128 + 90 * std::sin(u * 7.0 + v * 2.0) * std::cos(v * 5.0 - u) + 30 * std::sin(u * 23.0);
+            const double tone =
+                128 + 90 * std::sin(u * 7.0 + v * 2.0) * std::cos(v * 5.0 - u) + 30 * std::sin(u * 23.0);
             SET_DATA_BYTE(line, x, std::clamp(static_cast<int>(tone), 0, 255));
         }
     }
@@ -111,7 +112,7 @@ std::vector<SkewCase> FullSet() {
         int dpi, depth;
         double points;
     };
-    const Kind kinds[] = {{72, 8, 12}, {150, 1, 10}, {200, 32, 9}, {300, 1, 10},
+    const Kind kinds[] = {{72, 8, 12}, {150, 1, 10}, {200, 32, 9},  {300, 1, 10},
                           {300, 8, 8}, {600, 1, 11}, {100, 32, 14}, {400, 8, 10}};
     constexpr int kKinds = static_cast<int>(std::size(kinds));
     std::vector<SkewCase> cases;
@@ -233,7 +234,8 @@ Pix* RenderCase(const SkewCase& c) {
         });
         turned = photo.release();
     } else {
-        turned = c.skew == 0.0 ? pixCopy(nullptr, page.pix) : pixRotateAMGray(page.pix, static_cast<l_float32>(radians), 255);
+        turned = c.skew == 0.0 ? pixCopy(nullptr, page.pix)
+                               : pixRotateAMGray(page.pix, static_cast<l_float32>(radians), 255);
     }
     Owned grey(turned);
     if (figureMask && c.skew != 0.0) {

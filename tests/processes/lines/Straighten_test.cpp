@@ -9,11 +9,13 @@
 #include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
+#include "framework/CZRLeafmendModule.h"
 #include "host/CZRPage.h"
 #include "host/CZRStatusMessage.h"
 #include "processes/lines/SkewFinder.h"
 #include "tools/skewset/PixHandle.h"
 #include "tools/skewset/SkewSet.h"
+#include "xml/CZRXMLMarkup.h"
 
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
@@ -122,6 +124,41 @@ TEST_F(StraightenTest, SavesItselfUnderItsProgId) {
     EXPECT_NE(xml.utf8().find("PRECISION"), std::string::npos);
 }
 
+TEST_F(StraightenTest, LoadsWhatItSavedIntoANewObject) {
+    Set(u"MAXANGLE", CComVariant(7.5));
+    Set(u"PRECISION", CComVariant(0.02));
+    CComBSTR xml;
+    ASSERT_EQ(process_->get_XML(&xml), S_OK);
+    CComPtr<IZRXMLMarkup> markup;
+    ASSERT_EQ(CreateXMLMarkup(&markup), S_OK);
+    ASSERT_EQ(markup->LoadXml(xml), S_OK);
+    CComBSTR element(u"Process");
+    VARIANT_BOOL found = VARIANT_FALSE;
+    markup->FindElement(element, &found);
+    ASSERT_EQ(found, VARIANT_TRUE);
+    CComObject<CZRStraighten>* object = nullptr;
+    ASSERT_EQ(CComObject<CZRStraighten>::CreateInstance(&object), S_OK);
+    CComPtr<CComObject<CZRStraighten>> loaded(object);
+    ASSERT_EQ(loaded->LoadProperties(markup), S_OK);
+    for (const auto& [key, value] : {std::pair{u"MAXANGLE", 7.5}, std::pair{u"PRECISION", 0.02}}) {
+        CComBSTR name(key);
+        CComVariant stored;
+        ASSERT_EQ(loaded->get_Properties(name, &stored), S_OK);
+        EXPECT_EQ(stored.vt, VT_R8);
+        EXPECT_DOUBLE_EQ(stored.dblVal, value);
+    }
+}
+
+TEST_F(StraightenTest, RegistersItsProgIdWithTheModule) {
+    ASSERT_EQ(CZRLeafmendModule::RegisterClasses(ClassCatalogue()), S_OK);
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"ZRLeafmendClient91.Straighten.1", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_ZRStraighten);
+    EXPECT_EQ(ProgIdOf(CZRStraighten::kDescriptor), "ZRLeafmendClient91.Straighten.1");
+    EXPECT_EQ(CZRStraighten::kDescriptor.scriptId, 116);
+    EXPECT_EQ(ClassCatalogue().back(), &CZRStraighten::kDescriptor);
+}
+
 // The failure classes: each page's residual skew after one run.
 struct FailureClass {
     const char* name;
@@ -136,23 +173,24 @@ TEST_P(StraightenFailureClassTest, LeavesAtMostATenthOfADegree) {
     EXPECT_LE(residual, 0.1) << GetParam().name << ": " << note;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pages, StraightenFailureClassTest,
-    ::testing::Values(
-        // A colour photo of a book page on a dark table, shadowed, tagged 72 dpi.
-        FailureClass{"DarkBorderColourPhoto", Case(PageClass::Photo, 110, 32, 2.25, 72, 11)},
-        FailureClass{"DarkBorderGreyPhoto", Case(PageClass::Photo, 150, 8, -3.5, 72)},
-        FailureClass{"GutterShadow", Case(PageClass::Gutter, 150, 8, 1.4)},
-        FailureClass{"LowResolutionGrey", Case(PageClass::Text, 72, 8, 0.95, 72, 12)},
-        FailureClass{"LowResolutionBinary", Case(PageClass::Text, 72, 1, -2.5, 72, 12)},
-        FailureClass{"SparseTickets", Case(PageClass::Sparse, 150, 1, 1.97)},
-        FailureClass{"RuledTableNearlyStraight", Case(PageClass::Table, 150, 1, 0.05)},
-        FailureClass{"RuledTableSkewed", Case(PageClass::Table, 200, 8, -4.0)},
-        FailureClass{"UnderlinedText", Case(PageClass::Underlined, 150, 1, 2.2)},
-        FailureClass{"UnderlinedSmallSkew", Case(PageClass::Underlined, 150, 32, 0.66)},
-        FailureClass{"HalftoneFigure", Case(PageClass::Halftone, 150, 1, 8.0)},
-        FailureClass{"FullRange", Case(PageClass::TwoColumns, 100, 8, -15.0)}),
-    [](const ::testing::TestParamInfo<FailureClass>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pages, StraightenFailureClassTest,
+                         ::testing::Values(
+                             // A colour photo of a book page on a dark table, shadowed, tagged 72 dpi.
+                             FailureClass{"DarkBorderColourPhoto", Case(PageClass::Photo, 110, 32, 2.25, 72, 11)},
+                             FailureClass{"DarkBorderGreyPhoto", Case(PageClass::Photo, 150, 8, -3.5, 72)},
+                             FailureClass{"GutterShadow", Case(PageClass::Gutter, 150, 8, 1.4)},
+                             FailureClass{"LowResolutionGrey", Case(PageClass::Text, 72, 8, 0.95, 72, 12)},
+                             FailureClass{"LowResolutionBinary", Case(PageClass::Text, 72, 1, -2.5, 72, 12)},
+                             FailureClass{"SparseTickets", Case(PageClass::Sparse, 150, 1, 1.97)},
+                             FailureClass{"RuledTableNearlyStraight", Case(PageClass::Table, 150, 1, 0.05)},
+                             FailureClass{"RuledTableSkewed", Case(PageClass::Table, 200, 8, -4.0)},
+                             FailureClass{"UnderlinedText", Case(PageClass::Underlined, 150, 1, 2.2)},
+                             FailureClass{"UnderlinedSmallSkew", Case(PageClass::Underlined, 150, 32, 0.66)},
+                             FailureClass{"HalftoneFigure", Case(PageClass::Halftone, 150, 1, 8.0)},
+                             FailureClass{"FullRange", Case(PageClass::TwoColumns, 100, 8, -15.0)}),
+                         [](const ::testing::TestParamInfo<FailureClass>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(StraightenTest, QuickSetIsStraightenedAndNothingGetsWorse) {
     for (const SkewCase& c : leafmend::skewset::QuickSet()) {
