@@ -9,8 +9,11 @@
 
 namespace {
 constexpr const ClassDescriptor* kClasses[] = {
-    &CZRInvert::kDescriptor, &CZRDeskew::kDescriptor,     &CZRDespeckle::kDescriptor,
-    &CZRRotate::kDescriptor, &CZRStraighten::kDescriptor,
+    &CZRInvert::kDescriptor,
+    &CZRDeskew::kDescriptor,
+    &CZRDespeckle::kDescriptor,
+    &CZRRotate::kDescriptor,
+    &CZRStraighten::kDescriptor,
 };
 }  // namespace
 
