@@ -22,7 +22,7 @@ ZR_IMAGEWRAPPER_API Pix* CopyPageToPix(int handle);
 // uncovered corners with `fill`: 0xRRGGBB on colour pages, the grey level
 // (low byte) on grey pages, and on 1-bit pages 0 for black and any other value
 // for white. Grey and colour pages are interpolated (bilinear); 1-bit pages
-// stay 1-bit and sharp (shears up to about 3.4 degrees, sampling beyond).
+// stay 1-bit and sharp (moved by shears; beyond 20 degrees by sampling).
 // Statuses as rotate_bitmap; IMG_BAD_ARGUMENT beyond 45 degrees.
 ZR_IMAGEWRAPPER_API int RotatePageFilled(int handle, double degrees, std::uint32_t fill);
 
