@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 using imagelib::PixPtr;
 
@@ -18,6 +21,7 @@ constexpr int kBackgroundLevel = 200;     // paper after background division
 constexpr int kInkBelow = 150;            // ... and ink below this (75 % of the paper)
 constexpr int kMinBands = 2;              // fewer separate rows of ink: no measurable skew
 constexpr float kSweepStep = 1.0f;        // degrees between sweep trials
+constexpr std::size_t kCandidates = 3;    // sweep peaks compared again at the working resolution
 
 // A resolution that fits the page: the given one when plausible, else the one
 // that makes the page a letter or A4 sheet.
@@ -102,17 +106,21 @@ PixPtr Reduced(PIX* ink, int factor) {
 }
 
 // Within +-reach of `center` in steps of `step`: the angle of the sharpest
-// profile, and the sharpest and flattest scores.
+// profile, the sharpest and flattest scores, and the local peaks, sharpest
+// first.
 struct SweepResult {
     double angle = 0.0, best = 0.0, worst = 0.0;
     bool atEdge = false;
+    std::vector<std::pair<double, double>> peaks;  // (score, angle)
 };
 SweepResult Sweep(PIX* ink, double center, double reach, double step) {
     SweepResult result;
     const int n = static_cast<int>(std::lround(reach / step));
+    std::vector<double> scores;
     for (int i = -n; i <= n; ++i) {
         const double angle = center + i * step;
         const double score = Sharpness(ink, angle);
+        scores.push_back(score);
         if (i == -n || score > result.best) {
             result.best = score;
             result.angle = angle;
@@ -120,6 +128,10 @@ SweepResult Sweep(PIX* ink, double center, double reach, double step) {
         }
         if (i == -n || score < result.worst) result.worst = score;
     }
+    for (std::size_t i = 1; i + 1 < scores.size(); ++i)
+        if (scores[i] >= scores[i - 1] && scores[i] >= scores[i + 1])
+            result.peaks.emplace_back(scores[i], center + (static_cast<int>(i) - n) * step);
+    std::sort(result.peaks.begin(), result.peaks.end(), std::greater<>());
     return result;
 }
 
@@ -203,22 +215,28 @@ int SkewFinder::CountBands(PIX* ink, double degrees) {
     const int n = numaGetCount(rows);
     l_float32 peak = 0.0f;
     numaGetMax(rows, &peak, nullptr);
-    // A band is a run of rows holding at least a tenth of the fullest row's
-    // ink; bands closer than two rows count as one.
-    const float floor = std::max(1.0f, peak / 10.0f);
-    int bands = 0, gap = 2;
-    for (int i = 0; i < n; ++i) {
-        l_float32 count = 0.0f;
-        numaGetFValue(rows, i, &count);
-        if (count >= floor) {
-            if (gap >= 2) ++bands;
-            gap = 0;
-        } else {
-            ++gap;
+    // A band is a run of rows holding at least a given share of the fullest
+    // row's ink, apart from the next by two rows or more below it. A tenth
+    // separates lines of text; where rules or underlines make the fullest rows
+    // much fuller than text, three tenths separate the rules.
+    int most = 0;
+    for (const float share : {0.1f, 0.3f}) {
+        const float floor = std::max(1.0f, peak * share);
+        int bands = 0, gap = 2;
+        for (int i = 0; i < n; ++i) {
+            l_float32 count = 0.0f;
+            numaGetFValue(rows, i, &count);
+            if (count >= floor) {
+                if (gap >= 2) ++bands;
+                gap = 0;
+            } else {
+                ++gap;
+            }
         }
+        most = std::max(most, bands);
     }
     numaDestroy(&rows);
-    return bands;
+    return most;
 }
 
 SkewReading SkewFinder::measure(PIX* page, int dpi) const {
@@ -245,7 +263,21 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     if (!coarseInk || !middleInk) return reading;
     const SweepResult sweep = Sweep(coarseInk.get(), 0.0, std::ceil(range) + 2.0, kSweepStep);
     if (sweep.atEdge || !(sweep.best > 0.0)) return reading;
-    const SweepResult middle = Sweep(middleInk.get(), sweep.angle, 1.5 * kSweepStep, kSweepStep / 4.0);
+    // A reduced copy can alias: rows of text and the stairs of slanted rules
+    // line up at a wrong angle. The strongest few peaks of the sweep are
+    // compared again at the working resolution, where aliasing is gone.
+    double start = sweep.angle;
+    if (coarse > 1 && sweep.peaks.size() > 1) {
+        double sharpest = -1.0;
+        for (std::size_t i = 0; i < std::min<std::size_t>(sweep.peaks.size(), kCandidates); ++i) {
+            const double score = Sharpness(ink.get(), sweep.peaks[i].second);
+            if (score > sharpest) {
+                sharpest = score;
+                start = sweep.peaks[i].second;
+            }
+        }
+    }
+    const SweepResult middle = Sweep(middleInk.get(), start, 1.5 * kSweepStep, kSweepStep / 4.0);
     const double refined = Climb(ink.get(), middle.angle, kSweepStep / 8.0, precision);
     if (!std::isfinite(refined) || std::abs(refined) > range + precision) return reading;
     const double confidence = sweep.best / std::max(sweep.worst, 1.0);
