@@ -19,9 +19,10 @@ constexpr Property<VT_R8> kPrecision{"PRECISION", 0.05,
                                      "smallest step of the angle search in degrees (0.001 to 1); angles below twice "
                                      "this are left alone"};
 constexpr Property<VT_R8> kMaxAngle{"MAXANGLE", 15.0, "largest skew searched for, degrees either way (up to 45)"};
-constexpr Property<VT_R8> kMinConfidence{"MINCONFIDENCE", 3.0,
-                                         "the page is turned only when the measurement's confidence (best row "
-                                         "alignment score over the worst) reaches this"};
+constexpr Property<VT_R8> kMinConfidence{"MINCONFIDENCE", 10.0,
+                                         "the page is turned only when the measurement's confidence reaches this: "
+                                         "sharpest row alignment over the flattest; rows of text score 15 and more, "
+                                         "pages without them under 7"};
 constexpr PropertyDecl kProperties[] = {kPrecision, kMaxAngle, kMinConfidence};
 
 std::u16string Ascii(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }

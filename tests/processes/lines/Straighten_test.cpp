@@ -101,7 +101,7 @@ SkewCase Case(PageClass pageClass, int dpi, int depth, double skew, int taggedDp
 
 TEST_F(StraightenTest, DeclaresItsSettingsAsDoublesAndGeometryType) {
     const std::pair<const char16_t*, double> expected[] = {
-        {u"PRECISION", 0.05}, {u"MAXANGLE", 15.0}, {u"MINCONFIDENCE", 3.0}};
+        {u"PRECISION", 0.05}, {u"MAXANGLE", 15.0}, {u"MINCONFIDENCE", 10.0}};
     for (const auto& [key, value] : expected) {
         CComBSTR name(key);
         CComVariant stored;
