@@ -22,6 +22,7 @@ constexpr int kInkBelow = 150;            // ... and ink below this (75 % of the
 constexpr int kMinBands = 2;              // fewer separate rows of ink: no measurable skew
 constexpr float kSweepStep = 1.0f;        // degrees between sweep trials
 constexpr std::size_t kCandidates = 3;    // sweep peaks compared again at the working resolution
+constexpr double kRivalShare = 0.3;       // ... when the second is at least this share of the first
 
 // A resolution that fits the page: the given one when plausible, else the one
 // that makes the page a letter or A4 sheet.
@@ -264,10 +265,10 @@ SkewReading SkewFinder::measure(PIX* page, int dpi) const {
     const SweepResult sweep = Sweep(coarseInk.get(), 0.0, std::ceil(range) + 2.0, kSweepStep);
     if (sweep.atEdge || !(sweep.best > 0.0)) return reading;
     // A reduced copy can alias: rows of text and the stairs of slanted rules
-    // line up at a wrong angle. The strongest few peaks of the sweep are
-    // compared again at the working resolution, where aliasing is gone.
+    // line up at a wrong angle. When the sweep has a rival peak, the strongest
+    // few are compared again at the working resolution, where aliasing is gone.
     double start = sweep.angle;
-    if (coarse > 1 && sweep.peaks.size() > 1) {
+    if (coarse > 1 && sweep.peaks.size() > 1 && sweep.peaks[1].first >= kRivalShare * sweep.peaks[0].first) {
         double sharpest = -1.0;
         for (std::size_t i = 0; i < std::min<std::size_t>(sweep.peaks.size(), kCandidates); ++i) {
             const double score = Sharpness(ink.get(), sweep.peaks[i].second);
