@@ -12,13 +12,13 @@ file(GLOB_RECURSE LEAFMEND_MODULE_SOURCES CONFIGURE_DEPENDS
 list(FILTER LEAFMEND_MODULE_SOURCES EXCLUDE REGEX "/resources/[a-zA-Z-]+/ZRResources\\.cpp$")
 
 add_library(leafmend_module_objects OBJECT ${LEAFMEND_MODULE_SOURCES})
-target_link_libraries(leafmend_module_objects PUBLIC zrcom ZRImageWrapper91 pugixml::pugixml)
+target_link_libraries(leafmend_module_objects PUBLIC zrcom ZRImageWrapper91 pugixml::pugixml PkgConfig::LEPT)
 
 add_library(leafmend_module_static STATIC $<TARGET_OBJECTS:leafmend_module_objects>)
-target_link_libraries(leafmend_module_static PUBLIC zrcom ZRImageWrapper91 pugixml::pugixml)
+target_link_libraries(leafmend_module_static PUBLIC zrcom ZRImageWrapper91 pugixml::pugixml PkgConfig::LEPT)
 
 add_library(ZRLeafmendClient91 SHARED $<TARGET_OBJECTS:leafmend_module_objects>)
-target_link_libraries(ZRLeafmendClient91 PRIVATE zrcom ZRImageWrapper91 pugixml::pugixml)
+target_link_libraries(ZRLeafmendClient91 PRIVATE zrcom ZRImageWrapper91 pugixml::pugixml PkgConfig::LEPT)
 target_link_options(ZRLeafmendClient91 PRIVATE
   -Wl,--version-script=${CMAKE_SOURCE_DIR}/framework/ZRLeafmendClient91.map -Wl,--no-undefined)
 set_target_properties(ZRLeafmendClient91 PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/framework/ZRLeafmendClient91.map)

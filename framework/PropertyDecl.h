@@ -13,9 +13,10 @@
 struct PropertyDecl {
     const char* key;
     VARTYPE type;      // VT_I2, VT_I4, VT_BOOL, VT_R8 or VT_BSTR
-    long long number;  // default for numeric and VT_BOOL (non-zero = VARIANT_TRUE)
+    long long number;  // default for VT_I2, VT_I4 and VT_BOOL (non-zero = VARIANT_TRUE)
     const char* text;  // default for VT_BSTR
     const char* meaning;
+    double real = 0.0;  // default for VT_R8
 
     CComVariant DefaultValue() const {
         CComVariant value;
@@ -31,7 +32,7 @@ struct PropertyDecl {
                 value.boolVal = number ? VARIANT_TRUE : VARIANT_FALSE;
                 break;
             case VT_R8:
-                value.dblVal = static_cast<double>(number);
+                value.dblVal = real;
                 break;
             case VT_BSTR:
                 value.bstrVal = Utf8ToBstr(text ? text : "");
@@ -81,8 +82,10 @@ template <VARTYPE Vt>
 struct Property {
     PropertyDecl decl;
 
-    constexpr Property(const char* key, long long number, const char* meaning) requires(Vt != VT_BSTR)
+    constexpr Property(const char* key, long long number, const char* meaning) requires(Vt != VT_BSTR && Vt != VT_R8)
         : decl{key, Vt, number, nullptr, meaning} {}
+    constexpr Property(const char* key, double real, const char* meaning) requires(Vt == VT_R8)
+        : decl{key, Vt, 0, nullptr, meaning, real} {}
     constexpr Property(const char* key, const char* text, const char* meaning) requires(Vt == VT_BSTR)
         : decl{key, Vt, 0, text, meaning} {}
 

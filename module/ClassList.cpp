@@ -11,6 +11,7 @@
 #include "processes/geometry/CZRRotate.h"
 #include "processes/lines/CZRDeskew.h"
 #include "processes/lines/CZRLineRemoval.h"
+#include "processes/lines/CZRStraighten.h"
 #include "processes/tone/CZRColorSmoothing.h"
 #include "processes/tone/CZRDeshade.h"
 #include "processes/tone/CZRDynamicThresholding.h"
@@ -31,6 +32,7 @@ constexpr const ClassDescriptor* kClasses[] = {
     &CZRColorSmoothing::kDescriptor,
     &CZRRotate::kDescriptor,
     &CZRDeshade::kDescriptor,
+    &CZRStraighten::kDescriptor,
 };
 // clang-format on
 }  // namespace

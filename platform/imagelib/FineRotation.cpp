@@ -56,7 +56,7 @@ void NarrowRun(std::int64_t a, std::int64_t d, std::int64_t low, std::int64_t hi
 }
 
 template <int Channels>
-void RotateRows(const Dib& source, Dib& target, double radians) {
+void RotateRows(const Dib& source, Dib& target, double radians, const BYTE* fill) {
     const LONG w = source.width(), h = source.height();
     const LONG tw = target.width(), th = target.height();
     std::vector<const BYTE*> rows(static_cast<std::size_t>(h));
@@ -70,7 +70,7 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
     const auto stepX = static_cast<std::int64_t>(std::llround(c * kOne));
     const auto stepY = static_cast<std::int64_t>(std::llround(-s * kOne));
     auto sample = [&](LONG x, LONG y, int channel) -> unsigned {
-        if (x < 0 || y < 0 || x >= w || y >= h) return 255;
+        if (x < 0 || y < 0 || x >= w || y >= h) return fill[channel];
         return rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x) * Channels + channel];
     };
     for (LONG ty = 0; ty < th; ++ty) {
@@ -88,7 +88,7 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
                 const auto fx = static_cast<unsigned>((px >> 8) & 0xFF);
                 const auto fy = static_cast<unsigned>((py >> 8) & 0xFF);
                 if (ix < -1 || iy < -1 || ix >= w || iy >= h) {
-                    for (int k = 0; k < Channels; ++k) o[k] = 255;
+                    for (int k = 0; k < Channels; ++k) o[k] = fill[k];
                 } else {
                     for (int k = 0; k < Channels; ++k)
                         o[k] = Blend(sample(ix, iy, k), sample(ix + 1, iy, k), sample(ix, iy + 1, k),
@@ -125,16 +125,21 @@ void RotateRows(const Dib& source, Dib& target, double radians) {
 
 }  // namespace
 
-Dib FineRotation::Apply(const Dib& source, double degrees) {
+Dib FineRotation::Apply(const Dib& source, double degrees) { return Apply(source, degrees, 0xFFFFFFu); }
+
+Dib FineRotation::Apply(const Dib& source, double degrees, std::uint32_t fill) {
+    // Channel order of the DIB: blue, green, red; grey reads the low byte.
+    const BYTE tone[3] = {static_cast<BYTE>(fill & 0xFF), static_cast<BYTE>((fill >> 8) & 0xFF),
+                          static_cast<BYTE>((fill >> 16) & 0xFF)};
     LONG tw = 0, th = 0;
     GrownSize(source.width(), source.height(), degrees, &tw, &th);
     Dib target = Dib::Create(tw, th, source.bits(), source.header()->biXPelsPerMeter, source.header()->biYPelsPerMeter,
                              Dib::Fill::Zero);
     const double radians = degrees * std::numbers::pi / 180.0;
     if (source.bits() == 24)
-        RotateRows<3>(source, target, radians);
+        RotateRows<3>(source, target, radians, tone);
     else
-        RotateRows<1>(source, target, radians);
+        RotateRows<1>(source, target, radians, tone);
     return target;
 }
 

@@ -10,12 +10,14 @@
 #include "platform/imagelib/DibImporter.h"
 #include "platform/imagelib/DibPixConverter.h"
 #include "platform/imagelib/FineRotation.h"
+#include "platform/imagelib/PageBridge.h"
 #include "platform/imagelib/PixTransforms.h"
 #include "platform/imagelib/QuarterTurn.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <numbers>
 
 namespace imagelib {
 namespace {
@@ -202,5 +204,37 @@ int ImageWrapper::enlarge_canvas(int handle, int left, int top, int right, int b
         if (w == dib.width() && h == dib.height()) return static_cast<int>(IMG_OK);
         return imagelib::ThroughPix(
             dib, [&](PIX* pix, PixPtr* out) { return PixTransforms::AddMargins(pix, left, top, right, bottom, out); });
+    });
+}
+
+Pix* imagelib::CopyPageToPix(int handle) {
+    PIX* copy = nullptr;
+    WithBitmap(handle, [&](Dib& dib) {
+        copy = DibPixConverter::ToPix(dib).release();
+        return copy ? static_cast<int>(IMG_OK) : static_cast<int>(IMG_OUT_OF_MEMORY);
+    });
+    return copy;
+}
+
+int imagelib::RotatePageFilled(int handle, double degrees, std::uint32_t fill) {
+    return WithBitmap(handle, [&](Dib& dib) {
+        if (!std::isfinite(degrees) || std::abs(degrees) > 45.0) return static_cast<int>(IMG_BAD_ARGUMENT);
+        if (degrees == 0.0) return static_cast<int>(IMG_OK);
+        LONG grownWidth = 0, grownHeight = 0;
+        FineRotation::GrownSize(dib.width(), dib.height(), degrees, &grownWidth, &grownHeight);
+        if (!Dib::Fits(grownWidth, grownHeight, dib.bits())) return static_cast<int>(IMG_BAD_ARGUMENT);
+        if (dib.bits() == 8 || dib.bits() == 24) {
+            dib.replaceWith(FineRotation::Apply(dib, degrees, fill));
+            return static_cast<int>(IMG_OK);
+        }
+        return ThroughPix(dib, [&](PIX* pix, PixPtr* out) {
+            const double radians = degrees * std::numbers::pi / 180.0;
+            PIX* turned =
+                pixRotate(pix, static_cast<l_float32>(radians), L_ROTATE_SHEAR,
+                          fill == 0 ? L_BRING_IN_BLACK : L_BRING_IN_WHITE, pixGetWidth(pix), pixGetHeight(pix));
+            if (!turned) return static_cast<int>(IMG_OUT_OF_MEMORY);
+            out->reset(turned);
+            return static_cast<int>(IMG_OK);
+        });
     });
 }
