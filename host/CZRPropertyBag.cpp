@@ -37,7 +37,7 @@ HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
     return Guard([&] {
         Entry* entry = Find(name);
         if (!entry) {
-            entries_.push_back(Entry{Key(name), CComVariant(value)});
+            entries_.push_back(Entry{Key(name), CComVariant(value), false});
             return S_OK;
         }
         CComVariant converted;
@@ -93,8 +93,9 @@ HRESULT CZRPropertyBag::AddProperty(BSTR name, VARIANT value) {
     return Guard([&] {
         if (Entry* entry = Find(name)) {
             entry->value = CComVariant(value);
+            entry->declared = true;
         } else {
-            entries_.push_back(Entry{Key(name), CComVariant(value)});
+            entries_.push_back(Entry{Key(name), CComVariant(value), true});
         }
         return S_OK;
     });
@@ -116,8 +117,10 @@ HRESULT CZRPropertyBag::SaveProperties(IZRXMLMarkup* markup) {
     });
 }
 
-// Reads every "Property" child; each keeps the type it was saved with. A
-// property of an unknown type or a value that does not fit it fails the load.
+// Reads every "Property" child. The saved text is first read as its saved
+// type; a declared key then converts it to its declared type (as
+// VariantChangeType does), other keys keep the saved type. Nothing changes
+// unless every property loads.
 HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
     return Guard([&] {
         MarkupReader reader(markup);
@@ -128,16 +131,25 @@ HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
             const std::string typeName = reader.Attribute("Type");
             const std::string text = reader.Attribute("Value");
             if (name.empty()) throw HostError{ZR_E_PROPERTY_VALUE, "A property without a name."};
-            const VARTYPE type = VarTypeFromName(typeName);
-            if (type == 0xFFFF)
+            const VARTYPE savedType = VarTypeFromName(typeName);
+            if (savedType == 0xFFFF)
                 throw HostError{ZR_E_PROPERTY_TYPE, "Property '" + name + "' has unknown type '" + typeName + "'."};
             CComVariant source(text);
-            CComVariant value;
-            const HRESULT hr = VariantChangeType(&value, &source, 0, type);
-            if (FAILED(hr))
+            CComVariant saved;
+            if (FAILED(VariantChangeType(&saved, &source, 0, savedType)))
                 throw HostError{ZR_E_PROPERTY_VALUE,
                                 "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
-            loaded.push_back(Entry{Utf8ToUtf16(name), value});
+            CComBSTR key(name);
+            const Entry* declared = Find(key);
+            if (declared && declared->declared && declared->value.vt != VT_EMPTY && declared->value.vt != savedType) {
+                const VARTYPE type = declared->value.vt;
+                CComVariant value;
+                if (FAILED(VariantChangeType(&value, &saved, 0, type)))
+                    throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + name + "': the saved value '" + text + "' (" +
+                                                             typeName + ") cannot become " + VarTypeName(type) + "."};
+                saved = value;
+            }
+            loaded.push_back(Entry{Utf8ToUtf16(name), saved, false});
         });
         for (Entry& entry : loaded) {
             CComBSTR key(std::u16string_view(entry.name));
