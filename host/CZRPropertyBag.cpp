@@ -2,9 +2,21 @@
 #include "host/CZRPropertyBag.h"
 
 #include "host/HostErrors.h"
+#include "host/OwnedVariant.h"
 
 namespace {
 std::u16string Key(BSTR name) { return name ? std::u16string(name, SysStringLen(name)) : std::u16string(); }
+
+// The value as the bag keeps it (owning its data), or a HostError.
+CComVariant Owned(BSTR name, const VARIANT& value) {
+    CComVariant copy;
+    const HRESULT hr = CopyOwnedValue(value, &copy);
+    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (FAILED(hr))
+        throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + BstrToUtf8(name) + "': a by-reference value of type " +
+                                                 std::to_string(value.vt) + " cannot be kept."};
+    return copy;
+}
 }  // namespace
 
 CZRPropertyBag::Entry* CZRPropertyBag::Find(BSTR name) {
@@ -37,13 +49,13 @@ HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
     return Guard([&] {
         Entry* entry = Find(name);
         if (!entry) {
-            entries_.push_back(Entry{Key(name), CComVariant(value), false});
+            entries_.push_back(Entry{Key(name), Owned(name, value), false});
             return S_OK;
         }
         CComVariant converted;
         const VARTYPE declared = entry->value.vt;
         if (declared == VT_EMPTY || declared == value.vt) {
-            converted.Copy(&value);
+            converted = Owned(name, value);
         } else {
             const HRESULT hr = VariantChangeType(&converted, &value, 0, declared);
             if (FAILED(hr)) {
@@ -91,11 +103,12 @@ HRESULT CZRPropertyBag::HasProperty(BSTR name, VARIANT_BOOL* has) {
 
 HRESULT CZRPropertyBag::AddProperty(BSTR name, VARIANT value) {
     return Guard([&] {
+        CComVariant owned = Owned(name, value);
         if (Entry* entry = Find(name)) {
-            entry->value = CComVariant(value);
+            entry->value = owned;
             entry->declared = true;
         } else {
-            entries_.push_back(Entry{Key(name), CComVariant(value), true});
+            entries_.push_back(Entry{Key(name), owned, true});
         }
         return S_OK;
     });

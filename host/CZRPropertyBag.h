@@ -5,8 +5,8 @@
 // O(n) lookups.
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
+#include "host/interfaces/ZRPropertyBag.h"
 
 #include <string>
 #include <vector>
