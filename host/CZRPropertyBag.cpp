@@ -138,8 +138,7 @@ HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
     return Guard([&] {
         MarkupReader reader(markup);
         std::vector<Entry> loaded;
-        reader.ForEachChild([&](const MarkupElement& element) {
-            if (element.name != "Property") return;
+        reader.ForEachChild("Property", [&] {
             const std::string name = reader.Attribute("Name");
             const std::string typeName = reader.Attribute("Type");
             const std::string text = reader.Attribute("Value");

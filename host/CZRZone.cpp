@@ -136,7 +136,7 @@ HRESULT CZRZone::LoadProperties(IZRXMLMarkup* markup) {
         if (!KnownUnits(units)) throw HostError{ZR_E_ZONE, "Zone units must be 1, 2 or 4."};
         name_ = reader.Attribute("Name");
         SetRect(units, number("Left", 0), number("Top", 0), number("Width", 0), number("Height", 0));
-        reader.ForEachChild([](const MarkupElement&) {});
+        reader.SkipChildren();
         return S_OK;
     });
 }
