@@ -377,8 +377,8 @@ bool Registry::IsVolatile() const {
 
 void Registry::Reset() {
     std::lock_guard lock(mutex_);
+    impl_->session.clear();
     impl_->memory = Node{};
-    impl_->ApplySession(impl_->memory);
     impl_->cache = Node{};
     impl_->cacheValid = false;
     impl_->lastError.clear();

@@ -38,12 +38,13 @@ public:
     // run); the file is then neither read nor written.
     void SetVolatile(bool isVolatile);
     bool IsVolatile() const;
-    // Forgets everything held in memory (the file is read again on next use).
+    // Forgets everything held in memory, session values included (the file
+    // is read again on next use).
     void Reset();
     std::string BackingFile() const;
 
     // A value the running process provides for itself (its own classes):
-    // visible in both modes and after Reset, never written to the file.
+    // visible in both modes, never written to the file.
     void SetSessionString(const std::string& path, const std::string& name, const std::string& value);
 
     bool KeyExists(const std::string& path);
