@@ -2,9 +2,9 @@
 // damaged files are refused and left alone, folders, read-only files and
 // planted links get clear refusals, temporary files never follow links and
 // never stay behind, the host's session values never reach the file.
+#include "platform/registry/Registry.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/registry/Registrar.h"
-#include "platform/registry/Registry.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -198,7 +198,8 @@ TEST_F(RegistryFileTest, TemporaryFilesAreCreatedAfreshAndNeverLeftBehind) {
     // Links at the names a predictable writer would use point at a victim.
     const fs::path victim = folder_ / "victim.txt";
     WriteBytes(victim, "precious");
-    for (const std::string& suffix : std::vector<std::string>{".tmp", ".tmp." + std::to_string(::getpid()), ".part", ".new"})
+    for (const std::string& suffix :
+         std::vector<std::string>{".tmp", ".tmp." + std::to_string(::getpid()), ".part", ".new"})
         fs::create_symlink(victim, file_.string() + suffix);
     ASSERT_TRUE(registry().SetString("A", "", "x"));
     fs::permissions(file_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
