@@ -1,6 +1,8 @@
 // Document (page container).
 #include "host/CZRDocument.h"
 
+#include "host/OwnedVariant.h"
+
 CZRDocument::~CZRDocument() {
     for (auto& page : pages_) page->Detach();
 }
@@ -49,7 +51,10 @@ HRESULT CZRDocument::GetToken(BSTR key, VARIANT* value) {
 }
 
 HRESULT CZRDocument::SetToken(BSTR key, VARIANT value) {
-    tokens_[key ? std::u16string(key, SysStringLen(key)) : std::u16string()] = CComVariant(value);
+    CComVariant owned;
+    const HRESULT hr = CopyOwnedValue(value, &owned);
+    if (FAILED(hr)) return hr;
+    tokens_[key ? std::u16string(key, SysStringLen(key)) : std::u16string()] = std::move(owned);
     return S_OK;
 }
 

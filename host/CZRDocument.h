@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/CZRPage.h"
+#include "host/interfaces/IZRPageContainer.h"
 
 #include <map>
 #include <set>

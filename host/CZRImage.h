@@ -3,8 +3,8 @@
 // process changed it. O(1).
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
+#include "host/interfaces/IZRImage.h"
 
 #include <string>
 

@@ -1,14 +1,12 @@
 // Page object.
 #include "host/CZRPage.h"
 
-#include "host/CZRDocument.h"
-
 HRESULT CZRPage::FinalConstruct() {
     messages_ = Create<CZRStatusMessages>();
     return messages_ ? S_OK : E_OUTOFMEMORY;
 }
 
-void CZRPage::Setup(CZRDocument* container, LONG number, CZRImage* image) {
+void CZRPage::Setup(IZRPageContainer* container, LONG number, CZRImage* image) {
     container_ = container;
     number_ = number;
     image_ = image;
@@ -16,8 +14,10 @@ void CZRPage::Setup(CZRDocument* container, LONG number, CZRImage* image) {
 
 HRESULT CZRPage::GetFileName(BSTR* name) {
     if (!name) return E_POINTER;
-    *name = Utf8ToBstr(container_ ? container_->FilePath() : std::string());
-    return S_OK;
+    *name = nullptr;
+    if (container_) return container_->GetFilePath(name);
+    *name = SysAllocString(u"");
+    return *name ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT CZRPage::GetPageIndex(LONG* index) {
@@ -28,8 +28,8 @@ HRESULT CZRPage::GetPageIndex(LONG* index) {
 
 HRESULT CZRPage::IsRemoved(VARIANT_BOOL* removed) {
     if (!removed) return E_POINTER;
-    *removed = container_ && container_->Removed(number_) ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    *removed = VARIANT_FALSE;
+    return container_ ? container_->IsPageRemoved(number_, removed) : S_OK;
 }
 
 HRESULT CZRPage::SetImage(IZRImage* image) {

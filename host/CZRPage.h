@@ -1,17 +1,18 @@
 // A page of a document: its 1-based number, its image (may be none), its
-// status messages and its container. The page holds its container weakly
-// (the container owns its pages). O(1).
+// status messages and its container. The page knows its container only
+// through IZRPageContainer and holds it weakly (the container owns its pages
+// and detaches them when it goes). O(1).
 #pragma once
 
 #include "host/CZRImage.h"
-#include "host/CZRStatusMessage.h"
-
-class CZRDocument;
+#include "host/CZRStatusMessages.h"
+#include "host/interfaces/IZRPage.h"
+#include "host/interfaces/IZRPageContainer.h"
 
 class ZR_HOST_API CZRPage : public HostObject<IZRPage> {
 public:
     HRESULT FinalConstruct();
-    void Setup(CZRDocument* container, LONG number, CZRImage* image);
+    void Setup(IZRPageContainer* container, LONG number, CZRImage* image);
     CZRImage* Image() const { return image_; }
     CZRStatusMessages* Messages() const { return messages_; }
     void Detach() { container_ = nullptr; }
@@ -42,7 +43,7 @@ private:
         *part = nullptr;
         return S_OK;
     }
-    CZRDocument* container_ = nullptr;
+    IZRPageContainer* container_ = nullptr;  // weak
     LONG number_ = 0;
     CComPtr<CZRImage> image_;
     CComPtr<CZRStatusMessages> messages_;

@@ -49,7 +49,7 @@ HRESULT CZRPageRange::LoadProperties(IZRXMLMarkup* markup) {
         CComBSTR text(reader.Attribute("Range"));
         const HRESULT hr = SetRange(text);
         if (FAILED(hr)) return hr;
-        reader.ForEachChild([](const MarkupElement&) {});
+        reader.SkipChildren();
         return S_OK;
     });
 }

@@ -2,9 +2,9 @@
 // "PageRange" element with a "Range" attribute. O(terms) per test.
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
 #include "host/PageRangeSet.h"
+#include "host/interfaces/ZRPageRange.h"
 
 class ZR_HOST_API CZRPageRange : public HostObject<ZRPageRange> {
 public:

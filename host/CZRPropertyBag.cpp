@@ -2,9 +2,21 @@
 #include "host/CZRPropertyBag.h"
 
 #include "host/HostErrors.h"
+#include "host/OwnedVariant.h"
 
 namespace {
 std::u16string Key(BSTR name) { return name ? std::u16string(name, SysStringLen(name)) : std::u16string(); }
+
+// The value as the bag keeps it (owning its data), or a HostError.
+CComVariant Owned(BSTR name, const VARIANT& value) {
+    CComVariant copy;
+    const HRESULT hr = CopyOwnedValue(value, &copy);
+    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (FAILED(hr))
+        throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + BstrToUtf8(name) + "': a by-reference value of type " +
+                                                 std::to_string(value.vt) + " cannot be kept."};
+    return copy;
+}
 }  // namespace
 
 CZRPropertyBag::Entry* CZRPropertyBag::Find(BSTR name) {
@@ -37,13 +49,13 @@ HRESULT CZRPropertyBag::PutProperty(BSTR name, VARIANT value) {
     return Guard([&] {
         Entry* entry = Find(name);
         if (!entry) {
-            entries_.push_back(Entry{Key(name), CComVariant(value)});
+            entries_.push_back(Entry{Key(name), Owned(name, value), false});
             return S_OK;
         }
         CComVariant converted;
         const VARTYPE declared = entry->value.vt;
         if (declared == VT_EMPTY || declared == value.vt) {
-            converted.Copy(&value);
+            converted = Owned(name, value);
         } else {
             const HRESULT hr = VariantChangeType(&converted, &value, 0, declared);
             if (FAILED(hr)) {
@@ -91,10 +103,12 @@ HRESULT CZRPropertyBag::HasProperty(BSTR name, VARIANT_BOOL* has) {
 
 HRESULT CZRPropertyBag::AddProperty(BSTR name, VARIANT value) {
     return Guard([&] {
+        CComVariant owned = Owned(name, value);
         if (Entry* entry = Find(name)) {
-            entry->value = CComVariant(value);
+            entry->value = owned;
+            entry->declared = true;
         } else {
-            entries_.push_back(Entry{Key(name), CComVariant(value)});
+            entries_.push_back(Entry{Key(name), owned, true});
         }
         return S_OK;
     });
@@ -116,28 +130,38 @@ HRESULT CZRPropertyBag::SaveProperties(IZRXMLMarkup* markup) {
     });
 }
 
-// Reads every "Property" child; each keeps the type it was saved with. A
-// property of an unknown type or a value that does not fit it fails the load.
+// Reads every "Property" child. The saved text is first read as its saved
+// type; a declared key then converts it to its declared type (as
+// VariantChangeType does), other keys keep the saved type. Nothing changes
+// unless every property loads.
 HRESULT CZRPropertyBag::LoadProperties(IZRXMLMarkup* markup) {
     return Guard([&] {
         MarkupReader reader(markup);
         std::vector<Entry> loaded;
-        reader.ForEachChild([&](const MarkupElement& element) {
-            if (element.name != "Property") return;
+        reader.ForEachChild("Property", [&] {
             const std::string name = reader.Attribute("Name");
             const std::string typeName = reader.Attribute("Type");
             const std::string text = reader.Attribute("Value");
             if (name.empty()) throw HostError{ZR_E_PROPERTY_VALUE, "A property without a name."};
-            const VARTYPE type = VarTypeFromName(typeName);
-            if (type == 0xFFFF)
+            const VARTYPE savedType = VarTypeFromName(typeName);
+            if (savedType == 0xFFFF)
                 throw HostError{ZR_E_PROPERTY_TYPE, "Property '" + name + "' has unknown type '" + typeName + "'."};
             CComVariant source(text);
-            CComVariant value;
-            const HRESULT hr = VariantChangeType(&value, &source, 0, type);
-            if (FAILED(hr))
+            CComVariant saved;
+            if (FAILED(VariantChangeType(&saved, &source, 0, savedType)))
                 throw HostError{ZR_E_PROPERTY_VALUE,
                                 "Property '" + name + "': the value '" + text + "' is not a valid " + typeName + "."};
-            loaded.push_back(Entry{Utf8ToUtf16(name), value});
+            CComBSTR key(name);
+            const Entry* declared = Find(key);
+            if (declared && declared->declared && declared->value.vt != VT_EMPTY && declared->value.vt != savedType) {
+                const VARTYPE type = declared->value.vt;
+                CComVariant value;
+                if (FAILED(VariantChangeType(&value, &saved, 0, type)))
+                    throw HostError{ZR_E_PROPERTY_VALUE, "Property '" + name + "': the saved value '" + text + "' (" +
+                                                             typeName + ") cannot become " + VarTypeName(type) + "."};
+                saved = value;
+            }
+            loaded.push_back(Entry{Utf8ToUtf16(name), saved, false});
         });
         for (Entry& entry : loaded) {
             CComBSTR key(std::u16string_view(entry.name));

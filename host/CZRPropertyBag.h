@@ -1,10 +1,12 @@
 // The host property bag: named VARIANT properties in declaration order, each
 // keeping its VARIANT type; saves itself as a "PropertyBag" element with one
-// "Property" child (Name, Type, Value) per property. O(n) lookups.
+// "Property" child (Name, Type, Value) per property. A key declared with
+// AddProperty keeps its declared type whatever is put or loaded into it.
+// O(n) lookups.
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
+#include "host/interfaces/ZRPropertyBag.h"
 
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@ private:
     struct Entry {
         std::u16string name;
         CComVariant value;
+        bool declared = false;  // by AddProperty: its type is fixed
     };
     Entry* Find(BSTR name);
     std::vector<Entry> entries_;

@@ -1,11 +1,9 @@
-// A page status message (process name, type, text) and the page's list of
-// them. O(1) per message.
+// A page status message: the process that posted it, its type and text.
+// O(1).
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
-
-#include <vector>
+#include "host/interfaces/ZRStatusMessage.h"
 
 class ZR_HOST_API CZRStatusMessage : public HostObject<ZRStatusMessage> {
 public:
@@ -38,30 +36,4 @@ private:
     CComBSTR processName_{u""};
     CComBSTR text_{u""};
     LONG type_ = 0;
-};
-
-class ZR_HOST_API CZRStatusMessages : public HostObject<IZRStatusMessages> {
-public:
-    HRESULT GetCount(LONG* count) override {
-        if (!count) return E_POINTER;
-        *count = static_cast<LONG>(messages_.size());
-        return S_OK;
-    }
-    HRESULT GetItem(LONG index, ZRStatusMessage** message) override {
-        if (!message) return E_POINTER;
-        if (index < 0 || static_cast<std::size_t>(index) >= messages_.size()) return DISP_E_BADINDEX;
-        return messages_[static_cast<std::size_t>(index)].CopyTo(message);
-    }
-    HRESULT Clear() override {
-        messages_.clear();
-        return S_OK;
-    }
-    HRESULT Add(ZRStatusMessage* message) override {
-        if (!message) return E_POINTER;
-        messages_.emplace_back(message);
-        return S_OK;
-    }
-
-private:
-    std::vector<CComPtr<ZRStatusMessage>> messages_;
 };

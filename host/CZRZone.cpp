@@ -56,7 +56,10 @@ HRESULT CZRZone::Answer(LONG stored, bool horizontal, LONG* out) const {
     double value;
     if (!Convert(stored, storedUnits_, answerUnits_, horizontal ? xResolution_ : yResolution_, &value))
         return E_UNEXPECTED;
-    *out = static_cast<LONG>(std::lround(value));
+    // A value that a LONG cannot hold (a huge zone at a tiny resolution) is refused, not wrapped.
+    const double rounded = std::round(value);
+    if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) return DISP_E_OVERFLOW;
+    *out = static_cast<LONG>(rounded);
     return S_OK;
 }
 
@@ -133,7 +136,7 @@ HRESULT CZRZone::LoadProperties(IZRXMLMarkup* markup) {
         if (!KnownUnits(units)) throw HostError{ZR_E_ZONE, "Zone units must be 1, 2 or 4."};
         name_ = reader.Attribute("Name");
         SetRect(units, number("Left", 0), number("Top", 0), number("Width", 0), number("Height", 0));
-        reader.ForEachChild([](const MarkupElement&) {});
+        reader.SkipChildren();
         return S_OK;
     });
 }

@@ -3,8 +3,8 @@
 // with SetUnits. Pixel answers need the bitmap's resolutions. O(1).
 #pragma once
 
-#include "host/HostInterfaces.h"
 #include "host/HostObject.h"
+#include "host/interfaces/IZRZone.h"
 
 constexpr LONG ZONE_UNITS_MILS = 1;
 constexpr LONG ZONE_UNITS_TENTH_MM = 2;

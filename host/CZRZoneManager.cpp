@@ -62,8 +62,7 @@ HRESULT CZRZoneManager::LoadProperties(IZRXMLMarkup* markup) {
     return Guard([&] {
         MarkupReader reader(markup);
         std::vector<CComPtr<IZRZone>> loaded;
-        reader.ForEachChild([&](const MarkupElement& element) {
-            if (element.name != "Zone") return;
+        reader.ForEachChild("Zone", [&] {
             CComPtr<CZRZone> zone = Create<CZRZone>();
             if (!zone) throw std::bad_alloc();
             const HRESULT hr = zone->LoadProperties(markup);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/CZRZone.h"
+#include "host/interfaces/ZRZoneManager.h"
 
 #include <vector>
 

@@ -1,6 +1,5 @@
-// The host's own markup object, for reading and writing job files and saved
-// processes (the same reader and writer the process module uses, compiled
-// into the host library). O(1) to create.
+// The host's markup object, for reading and writing job files and saved
+// processes (CZRHostMarkup). O(1) to create.
 #pragma once
 
 #include "host/HostApi.h"

@@ -17,11 +17,8 @@ void RegisterOne(const CLSID& clsid, const char* progId) {
     DWORD cookie = 0;
     CComPtr<IClassFactory> factory(new CComClassFactory<T>());
     CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-    Registry& registry = Registry::Instance();
-    const bool wasVolatile = registry.IsVolatile();
-    registry.SetVolatile(true);  // never persist the running host's own classes
-    registry.SetString(std::string(progId) + "\\CLSID", "", GuidToString(clsid));
-    registry.SetVolatile(wasVolatile);
+    // The running host's own classes are never written to the registry file.
+    Registry::Instance().SetSessionString(std::string(progId) + "\\CLSID", "", GuidToString(clsid));
 }
 }  // namespace
 

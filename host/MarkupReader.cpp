@@ -56,6 +56,21 @@ std::string MarkupReader::Attribute(const char* name) {
     return value.utf8();
 }
 
+bool MarkupReader::IsEmpty() {
+    VARIANT_BOOL empty = VARIANT_TRUE;
+    Check(markup_->IsEmptyElement(&empty));
+    return empty != VARIANT_FALSE;
+}
+
+void MarkupReader::SkipChildren() {
+    if (IsEmpty()) return;
+    // No element is named "<": the search fails and leaves the reader on the
+    // current element's end.
+    CComBSTR none(u"<");
+    VARIANT_BOOL found = VARIANT_FALSE;
+    Check(markup_->FindChild(none, &found));
+}
+
 bool MarkupReader::HasAttribute(const char* name) { return !Attribute(name).empty(); }
 
 LONG MarkupReader::Depth() {

@@ -30,42 +30,36 @@ private:
     IZRXMLMarkup* markup_;
 };
 
-// One start element met while walking the children of the current element.
-struct MarkupElement {
-    std::string name;
-    LONG depth = 0;
-};
-
 class ZR_HOST_API MarkupReader {
 public:
     explicit MarkupReader(IZRXMLMarkup* markup);
     std::string Name();
     std::string Attribute(const char* name);
     bool HasAttribute(const char* name);
-    // Walks the descendants of the current element (which must be a start),
-    // calling visit for every start element; leaves the reader on the end of
-    // the element (or on it when it is empty), so the caller's walk goes on
-    // with the next sibling.
+    // Calls visit() with the reader on each direct child element of the
+    // current element named `name`, in document order; visit may read the
+    // child's attributes and pass the reader to the child's own loader.
+    // Afterwards the reader stands on the end of the current element (on its
+    // start when it has no children), so the caller's next MoveNext reaches
+    // whatever follows the element, never a node inside or after it.
     template <class Visit>
-    void ForEachChild(Visit&& visit) {
-        VARIANT_BOOL empty = VARIANT_TRUE;
-        Check(markup_->IsEmptyElement(&empty));
-        if (empty) return;
-        LONG depth = Depth();
-        for (;;) {
-            VARIANT_BOOL moved = VARIANT_FALSE;
-            Check(markup_->MoveNext(&moved));
-            if (!moved) return;
-            const LONG current = Depth();
-            if (current <= depth) return;
-            VARIANT_BOOL start = VARIANT_FALSE;
-            Check(markup_->IsStartElement(&start));
-            if (start) visit(MarkupElement{Name(), current});
+    void ForEachChild(const char* name, Visit&& visit) {
+        if (IsEmpty()) return;
+        CComBSTR wanted(name);
+        VARIANT_BOOL found = VARIANT_FALSE;
+        Check(markup_->FindChild(wanted, &found));  // none: the element's end
+        while (found) {
+            visit();
+            // The next sibling of that name, or else the element's end.
+            Check(markup_->FindSibling(wanted, &found));
         }
     }
+    // Moves to the end of the current element, past all of its content.
+    void SkipChildren();
     LONG Depth();
 
 private:
+    bool IsEmpty();
     void Check(HRESULT hr);
     IZRXMLMarkup* markup_;
 };

@@ -23,6 +23,9 @@ struct ScriptKey {
     std::vector<std::unique_ptr<ScriptKey>> children;
 };
 
+// Deeper nesting is refused: it keeps the recursive parse and walks bounded.
+constexpr int kMaxKeyDepth = 64;
+
 struct ParseError {
     int line;
     std::string cause;
@@ -47,7 +50,8 @@ public:
 
 private:
     // Keys and values up to the closing brace.
-    void ParseBody(std::vector<std::unique_ptr<ScriptKey>>* keys, ScriptKey* owner = nullptr) {
+    void ParseBody(std::vector<std::unique_ptr<ScriptKey>>* keys, ScriptKey* owner = nullptr, int depth = 0) {
+        if (depth > kMaxKeyDepth) Fail("keys nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
         for (;;) {
             std::string word = Next();
             if (word.empty()) Fail("missing '}'");
@@ -72,7 +76,7 @@ private:
             }
             if (Peek() == "{") {
                 Next();
-                ParseBody(&key->children, key.get());
+                ParseBody(&key->children, key.get(), depth + 1);
             }
             keys->push_back(std::move(key));
         }
@@ -164,8 +168,10 @@ private:
 
 void WriteValue(Registry& registry, const std::string& path, const std::string& name, const ScriptValue& value) {
     if (!value.present) return;
-    if (value.isDword) registry.SetDword(path, name, static_cast<std::uint32_t>(std::stoull(value.text)));
-    else registry.SetString(path, name, value.text);
+    if (value.isDword)
+        registry.SetDword(path, name, static_cast<std::uint32_t>(std::stoull(value.text)));
+    else
+        registry.SetString(path, name, value.text);
 }
 
 void RegisterKey(Registry& registry, const std::string& parent, const ScriptKey& key) {
@@ -217,10 +223,18 @@ bool Registrar::Run(const std::string& script, Mode mode, std::string* error) {
         if (error) *error = "line " + std::to_string(e.line) + ": " + e.cause;
         return false;
     }
+    // One read-modify-write of the registry file for the whole script.
     Registry& registry = Registry::Instance();
+    Registry::Batch batch(registry);
     for (const auto& key : keys) {
-        if (mode == Mode::Register) RegisterKey(registry, "", *key);
-        else UnregisterKey(registry, "", *key);
+        if (mode == Mode::Register)
+            RegisterKey(registry, "", *key);
+        else
+            UnregisterKey(registry, "", *key);
+    }
+    if (!batch.Commit()) {
+        if (error) *error = registry.LastError();
+        return false;
     }
     return true;
 }

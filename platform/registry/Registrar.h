@@ -19,8 +19,9 @@ public:
     enum class Mode { Register, Unregister };
 
     void AddReplacement(const std::string& token, const std::string& value);
-    // Answers false with a reason (line and cause) when the script does not parse;
-    // a script that does not parse changes nothing.
+    // Answers false with a reason (line and cause) when the script does not
+    // parse, or the registry's reason when its file cannot be read or written;
+    // either way nothing changes. A script is one read-modify-write of the file.
     bool Run(const std::string& script, Mode mode, std::string* error = nullptr);
 
 private:
