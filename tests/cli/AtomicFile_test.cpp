@@ -112,6 +112,8 @@ struct NameCase {
     bool ours;
 };
 
+void PrintTo(const NameCase& value, std::ostream* out) { *out << value.name; }
+
 class TemporaryNameTest : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(TemporaryNameTest, RecognisesOnlyOurPattern) {

@@ -135,6 +135,8 @@ struct UsageCase {
     const char* arguments;
 };
 
+void PrintTo(const UsageCase& value, std::ostream* out) { *out << value.label; }
+
 class UsageErrorTest : public CommandTest, public ::testing::WithParamInterface<UsageCase> {};
 
 TEST_P(UsageErrorTest, ExitsWithTwo) {

@@ -26,6 +26,8 @@ struct Refused {
     const char* message;
 };
 
+void PrintTo(const Refused& value, std::ostream* out) { *out << value.label; }
+
 class JobRefusalTest : public ::testing::TestWithParam<Refused> {};
 
 TEST_P(JobRefusalTest, NamesFileLineAndCause) {

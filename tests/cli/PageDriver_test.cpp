@@ -45,6 +45,8 @@ struct FilterCase {
     std::vector<bool> inverted;
 };
 
+void PrintTo(const FilterCase& value, std::ostream* out) { *out << value.label; }
+
 class PageFilterTest : public ::testing::TestWithParam<FilterCase> {};
 
 TEST_P(PageFilterTest, ProcessRunsOnThePagesItsFilterTakes) {
