@@ -1,4 +1,5 @@
-# The process module: framework/, image/, processes/, xml/ and resources/
+# The process module: framework/, image/, processes/, xml/, resources/ and the
+# module root module/
 # compiled once into an object library, linked into the shared module (four
 # exports only) and into a static library for unit tests.
 file(GLOB_RECURSE LEAFMEND_MODULE_SOURCES CONFIGURE_DEPENDS
@@ -6,7 +7,8 @@ file(GLOB_RECURSE LEAFMEND_MODULE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/image/*.cpp
   ${CMAKE_SOURCE_DIR}/processes/*.cpp
   ${CMAKE_SOURCE_DIR}/xml/*.cpp
-  ${CMAKE_SOURCE_DIR}/resources/*.cpp)
+  ${CMAKE_SOURCE_DIR}/resources/*.cpp
+  ${CMAKE_SOURCE_DIR}/module/*.cpp)
 list(FILTER LEAFMEND_MODULE_SOURCES EXCLUDE REGEX "/resources/[a-zA-Z-]+/ZRResources\\.cpp$")
 
 add_library(leafmend_module_objects OBJECT ${LEAFMEND_MODULE_SOURCES})

@@ -1,12 +1,13 @@
-// Module object and exports.
+// Module object and exports: factories cached per class under the module's
+// lock, registration by the descriptors' scripts.
 #include "framework/CZRLeafmendModule.h"
 
 #include "framework/ClassCatalogue.h"
+#include "framework/RegistrationScripts.h"
 #include "platform/com/ComObject.h"
 #include "platform/com/ComPtr.h"
 #include "platform/registry/Registrar.h"
 #include "platform/registry/Registry.h"
-#include "resources/RegistrationScripts.h"
 #include "resources/Identifiers.h"
 
 #include <dlfcn.h>
@@ -21,8 +22,8 @@ std::mutex& ModuleLock() {
     static std::mutex lock;
     return lock;
 }
-std::map<const ClassEntry*, CComPtr<IClassFactory>>& Factories() {
-    static auto* factories = new std::map<const ClassEntry*, CComPtr<IClassFactory>>();
+std::map<const ClassDescriptor*, CComPtr<IClassFactory>>& Factories() {
+    static auto* factories = new std::map<const ClassDescriptor*, CComPtr<IClassFactory>>();
     return *factories;
 }
 }  // namespace
@@ -30,14 +31,14 @@ std::map<const ClassEntry*, CComPtr<IClassFactory>>& Factories() {
 HRESULT CZRLeafmendModule::GetClassObject(REFCLSID clsid, REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    const ClassEntry* entry = FindClass(clsid);
-    if (!entry || !entry->createFactory) return CLASS_E_CLASSNOTAVAILABLE;
+    const ClassDescriptor* descriptor = FindClass(clsid);
+    if (!descriptor || !descriptor->createFactory) return CLASS_E_CLASSNOTAVAILABLE;
     CComPtr<IClassFactory> factory;
     {
         std::lock_guard guard(ModuleLock());
-        CComPtr<IClassFactory>& cached = Factories()[entry];
+        CComPtr<IClassFactory>& cached = Factories()[descriptor];
         if (!cached) {
-            cached = entry->createFactory();
+            cached = descriptor->createFactory();
             if (!cached) return E_OUTOFMEMORY;
         }
         factory = cached;
@@ -58,17 +59,14 @@ namespace {
 // Runs every script in the given mode: application identifier first when
 // registering and last when unregistering, the classes in table order, then
 // the type library.
-HRESULT RunScripts(Registrar::Mode mode) {
+HRESULT RunScripts(ClassList classes, Registrar::Mode mode) {
     Registrar registrar;
     registrar.AddReplacement("MODULE", CZRLeafmendModule::ModulePath());
     registrar.AddReplacement("APPID", GuidToString(APPID_ZRLeafmendClient91));
     registrar.AddReplacement("OLEMISC", kOleMiscStatus);
     std::vector<std::string> scripts;
     if (mode == Registrar::Mode::Register) scripts.push_back(ModuleRegistrationScript());
-    for (const ClassEntry& entry : ClassCatalogue()) {
-        // A class without a factory yet is not offered to hosts.
-        if (entry.createFactory) scripts.push_back(ClassRegistrationScript(entry));
-    }
+    for (const ClassDescriptor* descriptor : classes) scripts.push_back(ClassRegistrationScript(*descriptor));
     scripts.push_back(TypeLibraryRegistrationScript());
     if (mode == Registrar::Mode::Unregister) scripts.push_back(ModuleRegistrationScript());
     for (const std::string& script : scripts)
@@ -77,9 +75,15 @@ HRESULT RunScripts(Registrar::Mode mode) {
 }
 }  // namespace
 
-HRESULT CZRLeafmendModule::RegisterServer() { return RunScripts(Registrar::Mode::Register); }
+HRESULT CZRLeafmendModule::RegisterServer() { return RunScripts(ClassCatalogue(), Registrar::Mode::Register); }
 
-HRESULT CZRLeafmendModule::UnregisterServer() { return RunScripts(Registrar::Mode::Unregister); }
+HRESULT CZRLeafmendModule::UnregisterServer() { return RunScripts(ClassCatalogue(), Registrar::Mode::Unregister); }
+
+HRESULT CZRLeafmendModule::RegisterClasses(ClassList classes) { return RunScripts(classes, Registrar::Mode::Register); }
+
+HRESULT CZRLeafmendModule::UnregisterClasses(ClassList classes) {
+    return RunScripts(classes, Registrar::Mode::Unregister);
+}
 
 extern "C" {
 HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, void** out) {

@@ -3,6 +3,7 @@
 // exported functions are thin wrappers around it.
 #pragma once
 
+#include "framework/ClassCatalogue.h"
 #include "platform/com/Unknown.h"
 
 #include <string>
@@ -13,6 +14,10 @@ public:
     static HRESULT CanUnloadNow();
     static HRESULT RegisterServer();
     static HRESULT UnregisterServer();
+    // Registration of the given classes (with the module's application
+    // identifier and type library) from their descriptors.
+    static HRESULT RegisterClasses(ClassList classes);
+    static HRESULT UnregisterClasses(ClassList classes);
     // Full path of the module file (the %MODULE% of registration).
     static std::string ModulePath();
 };

@@ -49,3 +49,18 @@ public:
 private:
     CZRProgressTracker& tracker_;
 };
+
+// A sub-range of the progress run for one step: pushed on construction and
+// popped however the step ends, so pushes and pops always pair.
+class ProgressRange {
+public:
+    ProgressRange(CZRProgressTracker& tracker, int low, int high) : tracker_(tracker) { tracker_.pushRange(low, high); }
+    ~ProgressRange() { tracker_.popRange(); }
+    // The next step's sub-range in place of this one.
+    void replace(int low, int high) { tracker_.replaceRange(low, high); }
+    ProgressRange(const ProgressRange&) = delete;
+    ProgressRange& operator=(const ProgressRange&) = delete;
+
+private:
+    CZRProgressTracker& tracker_;
+};

@@ -1,26 +1,20 @@
-// The module's class table: every process class with its name, CLSID,
-// registry script id, control flag, type code and factory. Table order is the
-// order of registration and lookup. O(n) lookups over 13 entries.
+// The module's class table: the descriptors the module root lists, in the
+// order of registration and lookup, and the lookups over them. The list
+// itself is defined above the framework (module/), which alone knows the
+// process classes. O(n) lookups over 13 entries.
 #pragma once
 
-#include "platform/com/Unknown.h"
+#include "framework/ClassDescriptor.h"
 
 #include <span>
 #include <string>
 
-struct ClassEntry {
-    const char* name;  // "Invert" -> ProgID "ZRLeafmendClient91.Invert.1"
-    const CLSID* clsid;
-    int scriptId;
-    int toolboxBitmap;   // 0 when the class is no control
-    bool writesVersion;  // registers "Version" = "1.0"
-    long typeCode;
-    IClassFactory* (*createFactory)();  // null while the class is not built
-};
+using ClassList = std::span<const ClassDescriptor* const>;
 
-std::span<const ClassEntry> ClassCatalogue();
-const ClassEntry* FindClass(REFCLSID clsid);
-// "ZRLeafmendClient91.<Name>.1"
-std::string ProgIdOf(const ClassEntry& entry);
+// Defined by the module root.
+ClassList ClassCatalogue();
+
+const ClassDescriptor* FindClass(ClassList classes, REFCLSID clsid);
+inline const ClassDescriptor* FindClass(REFCLSID clsid) { return FindClass(ClassCatalogue(), clsid); }
 // "CLSID_ZR<Name>" for method texts; "CLSID_unknown" when not in the table.
 std::string ClsidName(REFCLSID clsid);

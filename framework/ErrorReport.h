@@ -6,6 +6,7 @@
 #include "framework/Messages.h"
 
 #include <new>
+#include <stdexcept>
 
 // Sets the thread's error information from the exception (description,
 // interface IID, source ProgID when the registry knows the IID) and answers
@@ -16,7 +17,9 @@ constexpr HRESULT E_ZR_UNKNOWN = static_cast<HRESULT>(0x800407D1u);
 
 // Runs `body` (returning HRESULT); every exception becomes an HRESULT with
 // error information, in this order: CZRException by reference, by pointer,
-// _com_error, CAtlException, anything else ("Unknown error in <method>.").
+// _com_error, CAtlException, an allocation that failed ("Out of memory",
+// message 2159: the one place that turns std::bad_alloc into a page's
+// error), anything else ("Unknown error in <method>.").
 template <class Body>
 HRESULT RunGuarded(const char* methodText, REFIID iid, Body&& body) noexcept {
     try {
@@ -33,6 +36,13 @@ HRESULT RunGuarded(const char* methodText, REFIID iid, Body&& body) noexcept {
             return Report(converted, iid);
         } catch (const CAtlException& error) {
             CZRException converted(static_cast<HRESULT>(error));
+            return Report(converted, iid);
+        } catch (const std::bad_alloc&) {
+            CZRException converted(static_cast<UINT>(IDS_OUT_OF_MEMORY));
+            return Report(converted, iid);
+        } catch (const std::length_error&) {
+            // A buffer larger than the library can size is the same failure.
+            CZRException converted(static_cast<UINT>(IDS_OUT_OF_MEMORY));
             return Report(converted, iid);
         } catch (...) {
             CZRException converted(E_ZR_UNKNOWN, FormatMessageId(IDS_UNKNOWN_ERROR, methodText));

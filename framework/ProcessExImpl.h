@@ -40,6 +40,8 @@ class ProcessExImpl : public DispatchImpl<IZRProcessEx>,
                       public PageRangeImpl,
                       public ProcessModeImpl {
 public:
+    static constexpr const CLSID& kClsid = Clsid;
+
     // --- IZRProcessEx ---
     HRESULT LoadProperties(IZRXMLMarkup* markup) override {
         return RunGuarded(Text("LoadProperties").c_str(), IID_IZRProcessEx, [&] {
@@ -173,6 +175,10 @@ public:
         return inRange != VARIANT_FALSE;
     }
 
+    // The class's descriptor; the class level answers its own, so a class
+    // outside the module's table still saves its ProgID.
+    virtual const ClassDescriptor* Descriptor() const { return FindClass(Clsid); }
+
     ZRPropertyBag* PropertyBag() const { return propertyBag_; }
     const CComBSTR& NameText() const { return name_; }
 
@@ -190,8 +196,8 @@ protected:
         CComBSTR processTag(u"Process"), empty(u""), nameKey(u"Name"), progIdKey(u"ProgID");
         CheckMarkup(markup->AddElement(processTag, empty), markup);
         CheckMarkup(markup->AddAttribute(nameKey, name_.m_str() ? name_ : empty), markup);
-        const ClassEntry* entry = FindClass(Clsid);
-        CComBSTR progId(entry ? ProgIdOf(*entry) : std::string());
+        const ClassDescriptor* descriptor = Descriptor();
+        CComBSTR progId(descriptor ? ProgIdOf(*descriptor) : std::string());
         CheckMarkup(markup->AddAttribute(progIdKey, progId), markup);
         if (!pageRange_ || !propertyBag_) throw CZRException(E_POINTER);
         ThrowIfFailed(pageRange_->SaveProperties(markup));

@@ -1,4 +1,5 @@
-// Zone access.
+// Zone count and rectangles from the host's zone manager, in pixels of the
+// page bitmap (units 4 with the bitmap's resolution). O(zones).
 #include "framework/ZoneAccess.h"
 
 #include "framework/CZRException.h"

@@ -60,24 +60,7 @@ struct BoolImage::Access {
     };
 };
 
-namespace {
-
-// Puts the source's own cursor back however the scan ends.
-class CursorRestore {
-public:
-    CursorRestore(PixelImage& image, PixelCursor* temporary) : image_(image), previous_(image.cursor()) {
-        image.setCursor(temporary);
-    }
-    ~CursorRestore() { image_.setCursor(previous_); }
-    CursorRestore(const CursorRestore&) = delete;
-    CursorRestore& operator=(const CursorRestore&) = delete;
-
-private:
-    PixelImage& image_;
-    PixelCursor* previous_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 BoolImage::BoolImage(PixelImage* source, int thresholdMode) {
     cursor_ = nullptr;
@@ -110,7 +93,7 @@ BoolImage::BoolImage(PixelImage* source, int thresholdMode) {
     scan.x = scan.y = 0;
     scan.bit = 1;
     {
-        CursorRestore restore(*source, &scan);
+        CursorScope restore(*source, &scan);
         const PixelAccessorTable& table = source->accessors();
         for (std::uint16_t y = 0; y < height_; ++y) {
             scan.y = y;

@@ -1,4 +1,4 @@
-// CheckStatus.
+// Image library status codes raised as the module's messages. O(1).
 #include "image/CheckStatus.h"
 
 #include "framework/CZRException.h"

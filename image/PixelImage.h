@@ -167,3 +167,19 @@ private:
     std::vector<std::uint8_t*> rows_;
     std::string name_;
 };
+
+// Points the image's cursor at `temporary` for a scan and puts the previous
+// cursor back however the scan ends (normally, early or by an exception).
+class CursorScope {
+public:
+    CursorScope(PixelImage& image, PixelCursor* temporary) : image_(image), previous_(image.cursor()) {
+        image.setCursor(temporary);
+    }
+    ~CursorScope() { image_.setCursor(previous_); }
+    CursorScope(const CursorScope&) = delete;
+    CursorScope& operator=(const CursorScope&) = delete;
+
+private:
+    PixelImage& image_;
+    PixelCursor* previous_;
+};

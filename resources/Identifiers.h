@@ -1,20 +1,18 @@
-// Class, type library and application identifiers of the process module.
+// Type library and application identifiers of the process module, and the
+// class identifiers of catalogue entries that have no class yet (a class's
+// own CLSID lives in its header, beside its descriptor).
 #pragma once
 
 #include "platform/com/ComTypes.h"
 
-inline constexpr CLSID CLSID_ZRInvert = MakeGuid("{62C8A807-9FC1-48D0-AAFF-32EC7F83F784}");
-inline constexpr CLSID CLSID_ZRDeskew = MakeGuid("{A52F17CF-D8A5-4C3B-8F76-6BFC806C1E83}");
 inline constexpr CLSID CLSID_ZRCrop = MakeGuid("{6D8705DB-4A78-4FCE-BA4F-8CA6B0E9C0C7}");
 inline constexpr CLSID CLSID_ZRPageRemoval = MakeGuid("{C1C3C063-D4C3-4A9F-904D-D5C2AF456260}");
 inline constexpr CLSID CLSID_ZRBorderPadding = MakeGuid("{73EAE1D9-FF19-478C-9465-BD1FA6AE782C}");
 inline constexpr CLSID CLSID_ZRResize = MakeGuid("{2DD682DA-F33C-4904-B0D2-86B34C85AC43}");
 inline constexpr CLSID CLSID_ZRSmooth = MakeGuid("{382BF545-D8CD-4636-9776-52C850EB13E4}");
-inline constexpr CLSID CLSID_ZRDespeckle = MakeGuid("{85E8E684-AE58-4E7D-A956-EA3D2C0B60DD}");
 inline constexpr CLSID CLSID_ZRLineRemoval = MakeGuid("{D9E257DC-1E8A-4EA8-9E25-CFA9C424C1BF}");
 inline constexpr CLSID CLSID_ZRDynamicThresholding = MakeGuid("{DC652630-04B7-4904-AF9C-F168E6C00C78}");
 inline constexpr CLSID CLSID_ZRColorSmoothing = MakeGuid("{E5FE457A-35C5-45CF-8553-048EB8E7C8EA}");
-inline constexpr CLSID CLSID_ZRRotate = MakeGuid("{E8B04618-37C3-4C9F-94F5-7263784CAF0D}");
 inline constexpr CLSID CLSID_ZRPhotoCorrection = MakeGuid("{65DB30CF-A70C-42D2-905F-D7512F5B7020}");
 inline constexpr CLSID CLSID_ZRDeshade = MakeGuid("{40126F55-AB66-4CC7-90BF-00C7CD2A1EC2}");
 

@@ -1,4 +1,4 @@
-// English message texts.
+// The module's English message table, looked up by id. O(log n).
 #include "resources/StringTable.h"
 
 namespace {

@@ -151,6 +151,13 @@ public:
         bstrVal = Utf8ToBstr(utf8);
     }
     explicit CComVariant(const char* utf8) : CComVariant(std::string_view(utf8 ? utf8 : "")) {}
+    // VT_UNKNOWN holding a reference of its own.
+    explicit CComVariant(IUnknown* object) {
+        VariantInit(this);
+        vt = VT_UNKNOWN;
+        punkVal = object;
+        if (object) object->AddRef();
+    }
     ~CComVariant() { VariantClear(this); }
     CComVariant& operator=(const CComVariant& v) {
         if (this != &v) VariantCopy(this, &v);

@@ -1,4 +1,5 @@
-// System message table.
+// The system's texts for the HRESULTs the module and host report, as
+// FormatMessageW gives them. O(table size).
 #include "platform/win32/FormatMessage.h"
 
 #include "platform/com/Bstr.h"

@@ -10,22 +10,28 @@
 #include "resources/MessageIds.h"
 
 namespace {
-constexpr PropertyDecl kDespeckleProperties[] = {
-    {"SIZE", VT_I4, 0, nullptr,
-     "speck size in pixels: 1-bit, the longest side of a black group that is removed (0 counts as 1, at most "
-     "500); grey and colour, the side of the square painted over"},
-    {"CHARPRESERVE", VT_I2, 0, nullptr,
-     "1-bit only: nonzero spares small groups within 6 pixels of a larger one (dots and accents)"},
-};
+constexpr Property<VT_I4> kSize{"SIZE", 0,
+                                "speck size in pixels: 1-bit, the longest side of a black group that is removed (0 "
+                                "counts as 1, at most 500); grey and colour, the side of the square painted over"};
+constexpr Property<VT_I2> kCharPreserve{
+    "CHARPRESERVE", 0, "1-bit only: nonzero spares small groups within 6 pixels of a larger one (dots and accents)"};
+constexpr PropertyDecl kProperties[] = {kSize, kCharPreserve};
 }  // namespace
 
-std::span<const PropertyDecl> CZRDespeckle::Properties() { return kDespeckleProperties; }
+constinit const ClassDescriptor CZRDespeckle::kDescriptor{"Despeckle",
+                                                          "CZRDespeckle",
+                                                          &CLSID_ZRDespeckle,
+                                                          109,
+                                                          0,
+                                                          false,
+                                                          PROCESS_TYPE_DEFAULT,
+                                                          kProperties,
+                                                          &MakeClassFactory<CZRDespeckle>};
 
 HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
     return RunProcess(page, result, [&](IZRImage*, int handle) {
-        // The 32-bit and 16-bit members, read as stored.
-        const LONG size = ReadProperty("SIZE").lVal;
-        const SHORT preserve = ReadProperty("CHARPRESERVE").iVal;
+        const LONG size = Read(kSize);
+        const SHORT preserve = Read(kCharPreserve);
         reportProgress(5);
         reportProgress(10);
         reportProgress(15);
@@ -37,7 +43,7 @@ HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
         reportProgress(20);
         PixelImage pixels(dib);
         reportProgress(25);
-        pushRange(25, 100);
+        ProgressRange engineRange(*this, 25, 100);
         if (bits != 1) {
             // A negative size paints nothing, as 0 does.
             const int side = size > 0 ? static_cast<int>(std::min<LONG>(size, 65535)) : 0;
@@ -50,7 +56,6 @@ HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
             remover_.setProgressOwner(this);
             remover_.run(&pixels);
         }
-        popRange();
         return S_OK;
     });
 }

@@ -12,11 +12,11 @@
 #include "processes/cleanup/SpeckleRemover.h"
 #include "resources/Identifiers.h"
 
-class CZRDespeckle : public ProcessClass<CZRDespeckle, CLSID_ZRDespeckle, ProcessExImpl<CLSID_ZRDespeckle>> {
+inline constexpr CLSID CLSID_ZRDespeckle = MakeGuid("{85E8E684-AE58-4E7D-A956-EA3D2C0B60DD}");
+
+class CZRDespeckle : public ProcessClass<CZRDespeckle, ProcessExImpl<CLSID_ZRDespeckle>> {
 public:
-    static constexpr const char* kClassName = "CZRDespeckle";
-    static constexpr long kProcessType = PROCESS_TYPE_DEFAULT;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 

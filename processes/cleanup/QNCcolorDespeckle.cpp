@@ -26,18 +26,15 @@ QNCcolorDespeckle::QNCcolorDespeckle(PixelImage& image, int m, int n) : image_(i
     step_ = n > 1 ? n / 2 : 1;
     if (mode_ == kNone) return;
     const std::size_t pixels = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
-    try {
-        grey_.resize(pixels);
-        outRed_.resize(pixels);
-        if (mode_ == kColour) {
-            outGreen_.resize(pixels);
-            outBlue_.resize(pixels);
-            srcRed_.resize(pixels);
-            srcGreen_.resize(pixels);
-            srcBlue_.resize(pixels);
-        }
-    } catch (const std::bad_alloc&) {
-        throw CZRException(static_cast<UINT>(IDS_OUT_OF_MEMORY));
+    // A failed allocation is the handler chain's "Out of memory".
+    grey_.resize(pixels);
+    outRed_.resize(pixels);
+    if (mode_ == kColour) {
+        outGreen_.resize(pixels);
+        outBlue_.resize(pixels);
+        srcRed_.resize(pixels);
+        srcGreen_.resize(pixels);
+        srcBlue_.resize(pixels);
     }
     for (int y = 0; y < height_; ++y) {
         for (int x = 0; x < width_; ++x) {

@@ -53,26 +53,23 @@ void SpeckleRemover::runOn(PixelImage* image, bool allowRuns) {
     width_ = static_cast<std::uint16_t>(image->viewWidth());
     height_ = static_cast<std::uint16_t>(image->viewHeight());
     const bool byRuns = allowRuns && image->bitCount() == 1 && !image->rotatedView();
-    try {
-        if (!byRuns) prepareLabelMap();
-        report(5);
-        groupCount_ = 0;
-        clearRecords();
-        report(10);
-        if (byRuns && runs_.label(*image, kBatchGroups)) {
-            // The label map reports its column progress while it labels.
-            for (int x = 0; x < width_; x += 400) report(25 + 50 * x / width_);
-            report(75);
-            runs_.erase(*image, rule_, progress_);
-            return;
-        }
-        if (byRuns) prepareLabelMap();
-        labelPage();
+    // A failed allocation is the handler chain's "Out of memory".
+    if (!byRuns) prepareLabelMap();
+    report(5);
+    groupCount_ = 0;
+    clearRecords();
+    report(10);
+    if (byRuns && runs_.label(*image, kBatchGroups)) {
+        // The label map reports its column progress while it labels.
+        for (int x = 0; x < width_; x += 400) report(25 + 50 * x / width_);
         report(75);
-        eraseGroups();
-    } catch (const std::bad_alloc&) {
-        throw CZRException(static_cast<UINT>(IDS_OUT_OF_MEMORY));
+        runs_.erase(*image, rule_, progress_);
+        return;
     }
+    if (byRuns) prepareLabelMap();
+    labelPage();
+    report(75);
+    eraseGroups();
 }
 
 // The label map is kept while its columns lie between the width and twice the
@@ -88,11 +85,7 @@ void SpeckleRemover::prepareLabelMap() {
         labelColumns_ = labelRows_ = 0;
         const auto columns = static_cast<std::uint32_t>(1.2 * w);
         const auto rows = static_cast<std::uint32_t>(1.2 * h);
-        try {
-            labels_.resize(static_cast<std::size_t>(columns) * rows);
-        } catch (const std::bad_alloc&) {
-            throw CZRException(static_cast<UINT>(IDS_OUT_OF_MEMORY));
-        }
+        labels_.resize(static_cast<std::size_t>(columns) * rows);
         labelColumns_ = columns;
         labelRows_ = rows;
     }

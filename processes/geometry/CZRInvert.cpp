@@ -1,4 +1,5 @@
-// Invert.
+// Invert: the whole page through the image library, or each zone through the
+// pixel holder.
 #include "processes/geometry/CZRInvert.h"
 
 #include "framework/ZoneAccess.h"
@@ -13,11 +14,14 @@ struct DetachOnExit {
 };
 }  // namespace
 
+constinit const ClassDescriptor CZRInvert::kDescriptor{
+    "Invert", "CZRInvert", &CLSID_ZRInvert, 105, 0, true, PROCESS_TYPE_GEOMETRY, {}, &MakeClassFactory<CZRInvert>};
+
 HRESULT CZRInvert::Process(IZRPage* page, VARIANT_BOOL* result) {
     return RunProcess(page, result, [&](IZRImage*, int handle) {
         HRESULT countStatus = S_OK;
         const LONG count = ZoneCount(ZoneManager(), &countStatus);
-        pushRange(0, 100);
+        ProgressRange whole(*this, 0, 100);
         if (count == 0) {
             ImageWrapper::invert_bitmap(handle);
         } else if (countStatus == S_OK) {

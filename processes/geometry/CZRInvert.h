@@ -6,11 +6,11 @@
 #include "framework/ProcessClass.h"
 #include "resources/Identifiers.h"
 
-class CZRInvert : public ProcessClass<CZRInvert, CLSID_ZRInvert, ZoneProcessExImpl<CLSID_ZRInvert>> {
+inline constexpr CLSID CLSID_ZRInvert = MakeGuid("{62C8A807-9FC1-48D0-AAFF-32EC7F83F784}");
+
+class CZRInvert : public ProcessClass<CZRInvert, ZoneProcessExImpl<CLSID_ZRInvert>> {
 public:
-    static constexpr const char* kClassName = "CZRInvert";
-    static constexpr long kProcessType = PROCESS_TYPE_GEOMETRY;
-    static std::span<const PropertyDecl> Properties() { return {}; }
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 };

@@ -1,31 +1,38 @@
-// Rotate.
+// Rotate: reads the angle before the page's image is fetched (0 leaves the
+// page untouched) and turns the bitmap through the image library.
 #include "processes/geometry/CZRRotate.h"
 
 #include "image/CheckStatus.h"
 #include "platform/imagelib/ImageWrapper.h"
 
 namespace {
-constexpr PropertyDecl kRotateProperties[] = {
-    {"RotationAngle", VT_I2, 90, nullptr, "rotation in degrees, clockwise; 0 leaves pages unchanged"},
-};
+constexpr Property<VT_I2> kRotationAngle{"RotationAngle", 90,
+                                         "rotation in degrees, clockwise; 0 leaves pages unchanged"};
+constexpr PropertyDecl kProperties[] = {kRotationAngle};
 }  // namespace
 
-std::span<const PropertyDecl> CZRRotate::Properties() { return kRotateProperties; }
+constinit const ClassDescriptor CZRRotate::kDescriptor{"Rotate",
+                                                       "CZRRotate",
+                                                       &CLSID_ZRRotate,
+                                                       113,
+                                                       0,
+                                                       true,
+                                                       PROCESS_TYPE_GEOMETRY,
+                                                       kProperties,
+                                                       &MakeClassFactory<CZRRotate>};
 
 HRESULT CZRRotate::Process(IZRPage* page, VARIANT_BOOL* result) {
-    if (!result) return E_POINTER;
-    if (!page) return E_INVALIDARG;
-    return RunGuarded(ProcessText().c_str(), IID_IZRProcessEx, [&] {
-        *result = VARIANT_TRUE;
-        // The 16-bit member, read as stored whatever the VARIANT's type.
-        const SHORT angle = ReadProperty("RotationAngle").iVal;
-        if (angle == 0) return S_OK;
-        CComPtr<IZRImage> image;
-        int handle = -1;
-        if (!FetchImage(page, result, image, &handle)) return S_OK;
-        // A rotation the library could not do must not pass as a rotated page.
-        CheckStatus(ImageWrapper::rotate_bitmap(handle, static_cast<double>(angle)));
-        ThrowIfFailed(image->Refresh());
-        return S_OK;
-    });
+    SHORT angle = 0;
+    return RunProcess(
+        page, result,
+        [&] {
+            angle = Read(kRotationAngle);
+            return angle != 0;
+        },
+        [&](IZRImage* image, int handle) {
+            // A rotation the library could not do must not pass as a rotated page.
+            CheckStatus(ImageWrapper::rotate_bitmap(handle, static_cast<double>(angle)));
+            ThrowIfFailed(image->Refresh());
+            return S_OK;
+        });
 }

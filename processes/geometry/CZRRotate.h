@@ -7,12 +7,12 @@
 #include "framework/ProcessClass.h"
 #include "resources/Identifiers.h"
 
-class CZRRotate : public ProcessClass<CZRRotate, CLSID_ZRRotate, ZoneProcessExImpl<CLSID_ZRRotate>, CZREventSource,
+inline constexpr CLSID CLSID_ZRRotate = MakeGuid("{E8B04618-37C3-4C9F-94F5-7263784CAF0D}");
+
+class CZRRotate : public ProcessClass<CZRRotate, ZoneProcessExImpl<CLSID_ZRRotate>, CZREventSource,
                                       CoreConstruction::WithoutZones> {
 public:
-    static constexpr const char* kClassName = "CZRRotate";
-    static constexpr long kProcessType = PROCESS_TYPE_GEOMETRY;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override;
 };

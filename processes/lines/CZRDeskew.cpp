@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr PropertyDecl kDeskewProperties[] = {
-    {"DetectionType", VT_BSTR, 0, "Lines", "how the skew is measured: Lines, Text or Angle (exact case)"},
-};
+constexpr Property<VT_BSTR> kDetectionType{"DetectionType", "Lines",
+                                           "how the skew is measured: Lines, Text or Angle (exact case)"};
+constexpr PropertyDecl kProperties[] = {kDetectionType};
 
 // The Hough trial angles span -15 .. +15 degrees here.
 constexpr int kAngleRange = 15;
@@ -41,10 +41,19 @@ private:
 
 }  // namespace
 
-std::span<const PropertyDecl> CZRDeskew::Properties() { return kDeskewProperties; }
+constinit const ClassDescriptor CZRDeskew::kDescriptor{"Deskew",
+                                                       "CZRDeskew",
+                                                       &CLSID_ZRDeskew,
+                                                       103,
+                                                       102,
+                                                       true,
+                                                       PROCESS_TYPE_GEOMETRY,
+                                                       kProperties,
+                                                       &MakeClassFactory<CZRDeskew>};
 
 CZRDeskew::DetectionType CZRDeskew::ReadDetectionType() {
-    const CComVariant value = ReadProperty("DetectionType");
+    // A value of another type counts as Lines, so it is read as stored.
+    const CComVariant value = ReadStored(kDetectionType);
     if (value.vt != VT_BSTR) return kLinesType;
     const std::u16string_view text = value.bstrVal ? std::u16string_view(value.bstrVal) : std::u16string_view();
     if (text == u"Lines") return kLinesType;
@@ -78,13 +87,11 @@ HRESULT CZRDeskew::Process(IZRPage* page, VARIANT_BOOL* result) {
 // "Angle", half degrees for "Text".
 double CZRDeskew::MeasureBinary(BITMAPINFOHEADER* dib, DetectionType type) {
     if (type == kTextType) {
-        pushRange(10, 20);
+        ProgressRange step(*this, 10, 20);
         PixelImage pixels(dib);
-        replaceRange(20, 80);
+        step.replace(20, 80);
         ProfileSkewAnalyzer analyzer(this);
-        const float angle = analyzer.profileSkew(pixels);
-        popRange();
-        return angle;
+        return analyzer.profileSkew(pixels);
     }
     PixelImage pixels(dib);
     SkewAnalyzer analyzer(this, type == kAngleType ? SkewAnalyzer::kAngle : SkewAnalyzer::kLines);
@@ -98,9 +105,8 @@ bool CZRDeskew::DeskewBinary(BITMAPINFOHEADER* dib, int handle, DetectionType ty
     if (type == kTextType) {
         angle = MeasureBinary(dib, type);
     } else {
-        pushRange(10, 80);
+        ProgressRange measuring(*this, 10, 80);
         angle = MeasureBinary(dib, type);
-        popRange();
     }
     if (angle == 0.0) {
         reportProgress(100);
@@ -120,10 +126,9 @@ bool CZRDeskew::DeskewDeeper(BITMAPINFOHEADER* dib, int handle, DetectionType ty
         {
             // The page's own pixels, white by the depth's threshold.
             PixelImage pixels(dib);
-            pushRange(10, 80);
+            ProgressRange measuring(*this, 10, 80);
             ProfileSkewAnalyzer analyzer(this);
             angle = analyzer.profileSkew(pixels);
-            popRange();
         }
         // Passed to the rotation even at 0 (which leaves the pixels as they
         // are); a rotation that failed must not pass as a deskewed page.
@@ -139,11 +144,10 @@ bool CZRDeskew::DeskewDeeper(BITMAPINFOHEADER* dib, int handle, DetectionType ty
     int angle = 0;
     {
         PixelImage pixels(ImageWrapper::get_raw_dib(copy.handle()));
-        pushRange(45, 80);
+        ProgressRange measuring(*this, 45, 80);
         SkewAnalyzer analyzer(this, type == kAngleType ? SkewAnalyzer::kAngle : SkewAnalyzer::kLines);
         analyzer.angleRange = kAngleRange;
         angle = analyzer.measure(&pixels);
-        popRange();
     }
     copy.reset();
     reportProgress(80);

@@ -12,11 +12,11 @@
 #include "platform/imagelib/ImageWrapper.h"
 #include "resources/Identifiers.h"
 
-class CZRDeskew : public ProcessClass<CZRDeskew, CLSID_ZRDeskew, ZoneProcessExImpl<CLSID_ZRDeskew>> {
+inline constexpr CLSID CLSID_ZRDeskew = MakeGuid("{A52F17CF-D8A5-4C3B-8F76-6BFC806C1E83}");
+
+class CZRDeskew : public ProcessClass<CZRDeskew, ZoneProcessExImpl<CLSID_ZRDeskew>> {
 public:
-    static constexpr const char* kClassName = "CZRDeskew";
-    static constexpr long kProcessType = PROCESS_TYPE_GEOMETRY;
-    static std::span<const PropertyDecl> Properties();
+    static const ClassDescriptor kDescriptor;
 
     // How the skew is measured; the values of "DetectionType".
     enum DetectionType : int { kUnknownType = 0, kAngleType = 1, kLinesType = 2, kTextType = 3 };

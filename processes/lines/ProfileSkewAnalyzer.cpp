@@ -42,21 +42,14 @@ PixelImage ProfileSkewAnalyzer::reduce(PixelImage& page) {
     PixelImage reduced(w, h, 1, false);
 
     PixelCursor cursor;
-    PixelCursor* previous = page.cursor();
-    page.setCursor(&cursor);
-    try {
-        for (int v = 0; v < h && v * s < height; ++v) {
-            cursor.y = static_cast<std::uint16_t>(v * s);
-            for (int u = 0; u < w && u * s < width; ++u) {
-                cursor.x = static_cast<std::uint16_t>(u * s);
-                reduced.setPixel(u, v, page.isWhiteAt() ? 1 : 0);
-            }
+    CursorScope scope(page, &cursor);
+    for (int v = 0; v < h && v * s < height; ++v) {
+        cursor.y = static_cast<std::uint16_t>(v * s);
+        for (int u = 0; u < w && u * s < width; ++u) {
+            cursor.x = static_cast<std::uint16_t>(u * s);
+            reduced.setPixel(u, v, page.isWhiteAt() ? 1 : 0);
         }
-    } catch (...) {
-        page.setCursor(previous);
-        throw;
     }
-    page.setCursor(previous);
     return reduced;
 }
 

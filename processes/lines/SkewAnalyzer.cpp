@@ -90,13 +90,7 @@ int SkewAnalyzer::measure(PixelImage* image) {
 int SkewAnalyzer::measureAngle() {
     boxes_.reserve(1024);
     const std::size_t cells = static_cast<std::size_t>(width_) * height_;
-    try {
-        labels_.resize(cells);
-    } catch (const std::bad_alloc&) {
-        throw CZRException(IDS_OUT_OF_MEMORY);
-    } catch (const std::length_error&) {
-        throw CZRException(IDS_OUT_OF_MEMORY);
-    }
+    labels_.resize(cells);  // a failure is the handler chain's "Out of memory"
     report(15);
     report(20);
     std::fill(labels_.begin(), labels_.end(), std::uint16_t{0});
@@ -232,32 +226,22 @@ void SkewAnalyzer::labelComponents() {
 template <class Pixels>
 void SkewAnalyzer::labelFrom(const Pixels& pixels) {
     PixelCursor cursor;
-    PixelCursor* previous = image_->cursor();
-    image_->setCursor(&cursor);
-    try {
-        for (int x = 0; x < width_; x += kSeedGrid) {
-            if (x % 200 == 0) report(x * 100 / width_);
-            for (int y = 0; y < height_; y += kSeedGrid) {
-                if (componentCount_ >= kMaxComponents) {
-                    image_->setCursor(previous);
-                    return;
-                }
-                if (labelAt(x, y) != 0) continue;
-                cursor.x = static_cast<std::uint16_t>(x);
-                cursor.y = static_cast<std::uint16_t>(y);
-                if (image_->isWhiteAt()) continue;
-                ++componentCount_;
-                const auto ux = static_cast<std::uint16_t>(x);
-                const auto uy = static_cast<std::uint16_t>(y);
-                boxes_.push_back({ux, ux, uy, uy});
-                floodFill(pixels, x, y, static_cast<std::uint16_t>(componentCount_));
-            }
+    CursorScope scope(*image_, &cursor);
+    for (int x = 0; x < width_; x += kSeedGrid) {
+        if (x % 200 == 0) report(x * 100 / width_);
+        for (int y = 0; y < height_; y += kSeedGrid) {
+            if (componentCount_ >= kMaxComponents) return;
+            if (labelAt(x, y) != 0) continue;
+            cursor.x = static_cast<std::uint16_t>(x);
+            cursor.y = static_cast<std::uint16_t>(y);
+            if (image_->isWhiteAt()) continue;
+            ++componentCount_;
+            const auto ux = static_cast<std::uint16_t>(x);
+            const auto uy = static_cast<std::uint16_t>(y);
+            boxes_.push_back({ux, ux, uy, uy});
+            floodFill(pixels, x, y, static_cast<std::uint16_t>(componentCount_));
         }
-    } catch (...) {
-        image_->setCursor(previous);
-        throw;
     }
-    image_->setCursor(previous);
 }
 
 // Hough transform of the bottom-centre points of character-sized boxes over

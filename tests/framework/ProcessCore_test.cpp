@@ -1,6 +1,7 @@
 // The process frame as a host sees it, on the rotate process: properties,
 // the page frame, pixel results and the handler chain.
 #include "processes/geometry/CZRRotate.h"
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include "platform/com/ErrorInfo.h"
@@ -13,21 +14,13 @@
 
 namespace {
 
-class RotateTest : public ::testing::Test {
+class RotateTest : public ProcessFixture<CZRRotate> {
 protected:
-    void SetUp() override {
-        Registry::Instance().SetVolatile(true);
-        EnsureHostClasses();
-        CComObject<CZRRotate>* object = nullptr;
-        ASSERT_EQ(CComObject<CZRRotate>::CreateInstance(&object), S_OK);
-        rotate_ = object;
-    }
     void SetAngle(SHORT angle) {
         CComBSTR key(u"RotationAngle");
         CComVariant value(angle);
-        ASSERT_EQ(rotate_->put_Properties(key, value), S_OK);
+        ASSERT_EQ(process_->put_Properties(key, value), S_OK);
     }
-    CComPtr<CComObject<CZRRotate>> rotate_;
 };
 
 // Fills a bitmap with a reproducible pattern of every depth's values.
@@ -50,7 +43,7 @@ TEST_P(RotateDepthTest, QuarterTurnSwapsSidesAndFourTurnsRestoreEveryPixel) {
     const int before = ImageWrapper::create_handle_from_dib(ImageWrapper::get_raw_dib(page->Image()->Handle()));
 
     VARIANT_BOOL result = VARIANT_FALSE;
-    ASSERT_EQ(rotate_->Process(page, &result), S_OK);
+    ASSERT_EQ(process_->Process(page, &result), S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
     BITMAPINFOHEADER header{};
     ImageWrapper::bitmap_info(page->Image()->Handle(), &header);
@@ -61,7 +54,7 @@ TEST_P(RotateDepthTest, QuarterTurnSwapsSidesAndFourTurnsRestoreEveryPixel) {
     EXPECT_EQ(PixelAt(page->Image()->Handle(), 20, 0), PixelAt(before, 0, 0));
     EXPECT_EQ(PixelAt(page->Image()->Handle(), 20 - 5, 9), PixelAt(before, 9, 5));
 
-    for (int turn = 0; turn < 3; ++turn) ASSERT_EQ(rotate_->Process(page, &result), S_OK);
+    for (int turn = 0; turn < 3; ++turn) ASSERT_EQ(process_->Process(page, &result), S_OK);
     ImageWrapper::bitmap_info(page->Image()->Handle(), &header);
     ASSERT_EQ(header.biWidth, 37);
     for (int y = 0; y < 21; ++y)
@@ -75,11 +68,11 @@ INSTANTIATE_TEST_SUITE_P(Depths, RotateDepthTest, ::testing::Values(1, 8, 24));
 TEST_F(RotateTest, DeclaresRotationAngleAsShortNinety) {
     CComVariant value;
     CComBSTR key(u"RotationAngle");
-    ASSERT_EQ(rotate_->get_Properties(key, &value), S_OK);
+    ASSERT_EQ(process_->get_Properties(key, &value), S_OK);
     EXPECT_EQ(value.vt, VT_I2);
     EXPECT_EQ(value.iVal, 90);
     LONG type = 0;
-    rotate_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 702);
 }
 
@@ -88,12 +81,12 @@ TEST_F(RotateTest, ZeroAngleLeavesPageAloneEvenWithoutImage) {
     CComPtr<CZRDocument> document = MakeDocument(30, 10, 8);
     CZRPage* page = document->Pages()[0];
     VARIANT_BOOL result = VARIANT_FALSE;
-    ASSERT_EQ(rotate_->Process(page, &result), S_OK);
+    ASSERT_EQ(process_->Process(page, &result), S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
     EXPECT_FALSE(page->Image()->Modified());
     page->SetImage(nullptr);
     result = VARIANT_FALSE;
-    ASSERT_EQ(rotate_->Process(page, &result), S_OK);
+    ASSERT_EQ(process_->Process(page, &result), S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
 }
 
@@ -102,17 +95,17 @@ TEST_F(RotateTest, PageWithoutImageAnswersFalse) {
     CZRPage* page = document->Pages()[0];
     page->SetImage(nullptr);
     VARIANT_BOOL result = VARIANT_TRUE;
-    ASSERT_EQ(rotate_->Process(page, &result), S_OK);
+    ASSERT_EQ(process_->Process(page, &result), S_OK);
     EXPECT_EQ(result, VARIANT_FALSE);
 }
 
 TEST_F(RotateTest, NullArgumentsAreRefused) {
     VARIANT_BOOL result;
-    EXPECT_EQ(rotate_->Process(nullptr, &result), E_INVALIDARG);
+    EXPECT_EQ(process_->Process(nullptr, &result), E_INVALIDARG);
     CComPtr<CZRDocument> document = MakeDocument(8, 8, 1);
-    EXPECT_EQ(rotate_->Process(document->Pages()[0], nullptr), E_POINTER);
-    EXPECT_EQ(rotate_->get_Name(nullptr), E_POINTER);
-    EXPECT_EQ(rotate_->SaveProperties(nullptr), E_POINTER);
+    EXPECT_EQ(process_->Process(document->Pages()[0], nullptr), E_POINTER);
+    EXPECT_EQ(process_->get_Name(nullptr), E_POINTER);
+    EXPECT_EQ(process_->SaveProperties(nullptr), E_POINTER);
     EXPECT_EQ(PeekErrorDescription(), "Invalid pointer");
 }
 
@@ -124,8 +117,9 @@ public:
     HRESULT sig override { return E_NOTIMPL; }
     NOT_USED(GetFileName(BSTR*))
     NOT_USED(GetPageIndex(LONG*))
-    NOT_USED(IsRemoved(VARIANT_BOOL*)) NOT_USED(SetImage(IZRImage*)) NOT_USED(GetContainer(IZRPageContainer**))
-        NOT_USED(SetPageNumber(LONG)) NOT_USED(GetName(BSTR*)) NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*))
+    NOT_USED(IsRemoved(VARIANT_BOOL*))
+    NOT_USED(SetImage(IZRImage*)) NOT_USED(GetContainer(IZRPageContainer**)) NOT_USED(SetPageNumber(LONG))
+        NOT_USED(GetName(BSTR*)) NOT_USED(SetName(BSTR)) NOT_USED(HasImage(VARIANT_BOOL*))
             NOT_USED(GetTextPart(IZRPagePartA**)) NOT_USED(SetTextPart(IZRPagePartA*))
                 NOT_USED(GetThumbnailPart(IZRPagePartB**)) NOT_USED(SetThumbnailPart(IZRPagePartB*))
                     NOT_USED(GetMetadataPart(IZRPagePartC**)) NOT_USED(SetMetadataPart(IZRPagePartC*))
@@ -136,7 +130,7 @@ public:
 TEST_F(RotateTest, UnexpectedExceptionBecomesUnknownErrorWithMethodText) {
     CComPtr<ThrowingPage> page = HostObject<IZRPage>::Create<ThrowingPage>();
     VARIANT_BOOL result;
-    EXPECT_EQ(rotate_->Process(page, &result), static_cast<HRESULT>(0x800407D1u));
+    EXPECT_EQ(process_->Process(page, &result), static_cast<HRESULT>(0x800407D1u));
     CComPtr<IErrorInfo> info;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
     CComBSTR text;
@@ -156,9 +150,9 @@ TEST_F(RotateTest, MessageIdExceptionsCarryFacilityInterfaceCodes) {
 TEST_F(RotateTest, CultureWithNumberIsStoredAsProperty) {
     CComBSTR key(u"culture");
     CComVariant number(LONG{5});
-    ASSERT_EQ(rotate_->put_Properties(key, number), S_OK);
+    ASSERT_EQ(process_->put_Properties(key, number), S_OK);
     CComVariant read;
-    ASSERT_EQ(rotate_->get_Properties(key, &read), S_OK);
+    ASSERT_EQ(process_->get_Properties(key, &read), S_OK);
     EXPECT_EQ(read.vt, VT_I4);
     EXPECT_EQ(read.lVal, 5);
 }
@@ -167,25 +161,25 @@ TEST_F(RotateTest, PageFilterFollowsRangeAndModeEight) {
     CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
     for (int i = 0; i < 4; ++i) document->AppendPage(-1);
     CComPtr<ZRPageRange> range;
-    ASSERT_EQ(rotate_->GetPageRange(&range), S_OK);
+    ASSERT_EQ(process_->GetPageRange(&range), S_OK);
     CComBSTR text(u"2-3");
     ASSERT_EQ(range->SetRange(text), S_OK);
-    EXPECT_FALSE(rotate_->ShouldProcessPage(document->Pages()[0]));
-    EXPECT_TRUE(rotate_->ShouldProcessPage(document->Pages()[1]));
-    EXPECT_FALSE(rotate_->ShouldProcessPage(nullptr));
-    rotate_->put_Mode(8);
-    EXPECT_TRUE(rotate_->ShouldProcessPage(document->Pages()[0]));
+    EXPECT_FALSE(process_->ShouldProcessPage(document->Pages()[0]));
+    EXPECT_TRUE(process_->ShouldProcessPage(document->Pages()[1]));
+    EXPECT_FALSE(process_->ShouldProcessPage(nullptr));
+    process_->put_Mode(8);
+    EXPECT_TRUE(process_->ShouldProcessPage(document->Pages()[0]));
 }
 
 TEST_F(RotateTest, HasNoZoneManagerAndSavesWithoutOne) {
     CComPtr<ZRZoneManager> zones;
-    EXPECT_EQ(rotate_->GetZoneManager(&zones), S_OK);
+    EXPECT_EQ(process_->GetZoneManager(&zones), S_OK);
     EXPECT_EQ(zones.get(), nullptr);
 }
 
 TEST_F(RotateTest, SupportsErrorInfoOnlyForItsInterface) {
-    EXPECT_EQ(rotate_->InterfaceSupportsErrorInfo(IID_IZRProcessEx), S_OK);
-    EXPECT_EQ(rotate_->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+    EXPECT_EQ(process_->InterfaceSupportsErrorInfo(IID_IZRProcessEx), S_OK);
+    EXPECT_EQ(process_->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // of known size and place.
 #include "processes/cleanup/CZRDespeckle.h"
 #include "tests/processes/cleanup/DespecklePages.h"
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include "platform/com/ErrorInfo.h"
@@ -15,29 +16,12 @@ namespace {
 
 using namespace leafmend::synthpage;
 
-class DespeckleTest : public ::testing::Test {
+class DespeckleTest : public ProcessFixture<CZRDespeckle> {
 protected:
-    void SetUp() override {
-        Registry::Instance().SetVolatile(true);
-        EnsureHostClasses();
-        CComObject<CZRDespeckle>* object = nullptr;
-        ASSERT_EQ(CComObject<CZRDespeckle>::CreateInstance(&object), S_OK);
-        despeckle_ = object;
-    }
-    void Set(const char16_t* key, const CComVariant& value) {
-        CComBSTR name(key);
-        ASSERT_EQ(despeckle_->put_Properties(name, value), S_OK);
-    }
     void SetSize(LONG size) { Set(u"SIZE", CComVariant(size)); }
     void SetPreserve(SHORT preserve) { Set(u"CHARPRESERVE", CComVariant(preserve)); }
-    HRESULT Run(CZRPage* page, VARIANT_BOOL* result = nullptr) {
-        VARIANT_BOOL ignored = VARIANT_FALSE;
-        return despeckle_->Process(page, result ? result : &ignored);
-    }
     // The page's bitmap, wrapped for reading and drawing.
     static PixelImage Pixels(CZRPage* page) { return PixelImage(ImageWrapper::get_raw_dib(page->Image()->Handle())); }
-
-    CComPtr<CComObject<CZRDespeckle>> despeckle_;
 };
 
 TEST_F(DespeckleTest, DeclaresSizeAndCharPreserveWithTypeCode798) {
@@ -48,12 +32,12 @@ TEST_F(DespeckleTest, DeclaresSizeAndCharPreserveWithTypeCode798) {
     for (const auto& property : expected) {
         CComVariant value;
         CComBSTR key(property.key);
-        ASSERT_EQ(despeckle_->get_Properties(key, &value), S_OK);
+        ASSERT_EQ(process_->get_Properties(key, &value), S_OK);
         EXPECT_EQ(value.vt, property.type);
         EXPECT_EQ(property.type == VT_I4 ? value.lVal : value.iVal, 0);
     }
     LONG type = 0;
-    despeckle_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 798);
 }
 
@@ -101,11 +85,11 @@ TEST_P(DespeckleProgressTest, ReportsSetUpStepsThenTheEngineWithinTwentyFiveToHu
     CComObject<RecordingSink>::CreateInstance(&object);
     CComPtr<RecordingSink> sink(object);
     CComPtr<IConnectionPoint> point;
-    ASSERT_EQ(despeckle_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
+    ASSERT_EQ(process_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(static_cast<IZRProcessExEvents*>(sink.get()), &cookie), S_OK);
     CComBSTR name(u"Clean");
-    despeckle_->put_Name(name);
+    process_->put_Name(name);
     CComPtr<CZRDocument> document = MakeDocument(50, 20, GetParam().bits);
     ASSERT_EQ(Run(document->Pages()[0]), S_OK);
     EXPECT_EQ(sink->Percents(), GetParam().percents);

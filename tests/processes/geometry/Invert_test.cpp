@@ -1,5 +1,6 @@
 // Invert on whole pages and zones: pixels checked against the expected negative.
 #include "processes/geometry/CZRInvert.h"
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include "platform/com/ErrorInfo.h"
@@ -15,14 +16,10 @@ unsigned Complement(unsigned value, int bits) {
     return bits == 1 ? value ^ 1u : bits == 8 ? 255u - value : value ^ 0xFFFFFFu;
 }
 
-class InvertTest : public ::testing::TestWithParam<int> {
+class InvertTest : public ProcessFixture<CZRInvert, ::testing::TestWithParam<int>> {
 protected:
     void SetUp() override {
-        Registry::Instance().SetVolatile(true);
-        EnsureHostClasses();
-        CComObject<CZRInvert>* object = nullptr;
-        ASSERT_EQ(CComObject<CZRInvert>::CreateInstance(&object), S_OK);
-        invert_ = object;
+        ProcessFixture::SetUp();
         document_ = MakeDocument(kWidth, kHeight, GetParam());
         BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(Handle());
         std::mt19937 random(11);
@@ -35,14 +32,14 @@ protected:
     int Handle() { return document_->Pages()[0]->Image()->Handle(); }
     void AddZone(LONG left, LONG top, LONG width, LONG height) {
         CComPtr<ZRZoneManager> zones;
-        ASSERT_EQ(invert_->GetZoneManager(&zones), S_OK);
+        ASSERT_EQ(process_->GetZoneManager(&zones), S_OK);
         CComPtr<IZRZone> zone;
         ASSERT_EQ(zones->CreateZone(&zone), S_OK);
         zone->SetRect(ZONE_UNITS_PIXELS, left, top, width, height);
     }
     HRESULT Run() {
         VARIANT_BOOL result = VARIANT_FALSE;
-        const HRESULT hr = invert_->Process(document_->Pages()[0], &result);
+        const HRESULT hr = process_->Process(document_->Pages()[0], &result);
         if (SUCCEEDED(hr)) {
             EXPECT_EQ(result, VARIANT_TRUE);
         }
@@ -59,7 +56,6 @@ protected:
     }
     static constexpr int kWidth = 45;
     static constexpr int kHeight = 23;
-    CComPtr<CComObject<CZRInvert>> invert_;
     CComPtr<CZRDocument> document_;
     int original_ = -1;
 };

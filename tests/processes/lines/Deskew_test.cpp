@@ -3,6 +3,7 @@
 // pages of known skew.
 #include "processes/lines/CZRDeskew.h"
 #include "tests/processes/lines/LinePages.h"
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include "framework/CZRException.h"
@@ -27,19 +28,12 @@ using lines_test::DrawRule;
 using lines_test::DrawVerticalRule;
 using lines_test::Snapshot;
 
-class DeskewTest : public ::testing::Test {
+class DeskewTest : public ProcessFixture<CZRDeskew> {
 protected:
-    void SetUp() override {
-        Registry::Instance().SetVolatile(true);
-        EnsureHostClasses();
-        CComObject<CZRDeskew>* object = nullptr;
-        ASSERT_EQ(CComObject<CZRDeskew>::CreateInstance(&object), S_OK);
-        deskew_ = object;
-    }
     void SetType(const char* type) {
         CComBSTR key(u"DetectionType");
         CComVariant value(type);
-        ASSERT_EQ(deskew_->put_Properties(key, value), S_OK);
+        ASSERT_EQ(process_->put_Properties(key, value), S_OK);
     }
     // A document whose one page holds `handle` (owned by the page).
     static CComPtr<CZRDocument> Document(int handle) {
@@ -47,10 +41,8 @@ protected:
         document->AppendPage(handle);
         return document;
     }
-    HRESULT Run(CZRDocument* document, VARIANT_BOOL* result) { return deskew_->Process(document->Pages()[0], result); }
+    HRESULT Run(CZRDocument* document, VARIANT_BOOL* result) { return process_->Process(document->Pages()[0], result); }
     static int PageHandle(CZRDocument* document) { return document->Pages()[0]->Image()->Handle(); }
-
-    CComPtr<CComObject<CZRDeskew>> deskew_;
 };
 
 // A page with rules rising to the right by `degrees` (page width x height).
@@ -65,14 +57,14 @@ int RuledPage(int width, int height, int bits, double degrees) {
 TEST_F(DeskewTest, DeclaresDetectionTypeLinesAndGeometryType) {
     CComBSTR key(u"DetectionType");
     CComVariant value;
-    ASSERT_EQ(deskew_->get_Properties(key, &value), S_OK);
+    ASSERT_EQ(process_->get_Properties(key, &value), S_OK);
     ASSERT_EQ(value.vt, VT_BSTR);
     EXPECT_EQ(std::u16string(value.bstrVal), u"Lines");
     LONG type = 0;
-    deskew_->get_ProcessType(&type);
+    process_->get_ProcessType(&type);
     EXPECT_EQ(type, 702);
     CComPtr<ZRZoneManager> zones;
-    deskew_->GetZoneManager(&zones);
+    process_->GetZoneManager(&zones);
     EXPECT_TRUE(zones != nullptr);
 }
 
@@ -106,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(Names, DetectionTypeTest,
 
 TEST_F(DeskewTest, NullArgumentsFail) {
     VARIANT_BOOL result;
-    EXPECT_EQ(deskew_->Process(nullptr, &result), E_INVALIDARG);
+    EXPECT_EQ(process_->Process(nullptr, &result), E_INVALIDARG);
     CComPtr<CZRDocument> document = Document(BlankHandle(100, 100, 1));
-    EXPECT_EQ(deskew_->Process(document->Pages()[0], nullptr), E_POINTER);
+    EXPECT_EQ(process_->Process(document->Pages()[0], nullptr), E_POINTER);
 }
 
 TEST_F(DeskewTest, PageWithoutImageAnswersFalse) {
@@ -223,7 +215,7 @@ TEST_F(DeskewTest, ProgressRunsFromFiveToTheEnd) {
     ASSERT_EQ(CComObject<RecordingSink>::CreateInstance(&object), S_OK);
     CComPtr<RecordingSink> sink(object);
     CComPtr<IConnectionPoint> point;
-    ASSERT_EQ(deskew_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
+    ASSERT_EQ(process_->FindConnectionPoint(IID_IZRProcessExEvents, &point), S_OK);
     DWORD cookie = 0;
     ASSERT_EQ(point->Advise(static_cast<IZRProcessExEvents*>(sink.get()), &cookie), S_OK);
     CComPtr<CZRDocument> document = Document(RuledPage(1600, 1200, 1, 3.0));

@@ -1,5 +1,5 @@
-// Registration script texts.
-#include "resources/RegistrationScripts.h"
+// Registration script texts made from the class descriptors.
+#include "framework/RegistrationScripts.h"
 
 #include "resources/Identifiers.h"
 
@@ -17,16 +17,15 @@ std::string ModuleRegistrationScript() {
            "}\n";
 }
 
-std::string ClassRegistrationScript(const ClassEntry& entry) {
-    const std::string name = entry.name;
-    const std::string progId = ProgIdOf(entry);
-    const std::string independent = "ZRLeafmendClient91." + name;
-    const std::string description = "ZR" + name + " Class";
-    const std::string clsid = GuidToString(*entry.clsid);
+std::string ClassRegistrationScript(const ClassDescriptor& descriptor) {
+    const std::string progId = ProgIdOf(descriptor);
+    const std::string independent = VersionIndependentProgIdOf(descriptor);
+    const std::string description = DescriptionOf(descriptor);
+    const std::string clsid = GuidToString(*descriptor.clsid);
     std::string script = "HKCR\n{\n";
     script += "\t" + progId + " = s '" + description + "'\n\t{\n\t\tCLSID = s '" + clsid + "'\n\t}\n";
-    script += "\t" + independent + " = s '" + description + "'\n\t{\n\t\tCLSID = s '" + clsid +
-              "'\n\t\tCurVer = s '" + progId + "'\n\t}\n";
+    script += "\t" + independent + " = s '" + description + "'\n\t{\n\t\tCLSID = s '" + clsid + "'\n\t\tCurVer = s '" +
+              progId + "'\n\t}\n";
     script += "\tNoRemove CLSID\n\t{\n";
     script += "\t\tForceRemove " + clsid + " = s '" + description + "'\n\t\t{\n";
     script += "\t\t\tProgID = s '" + progId + "'\n";
@@ -35,12 +34,13 @@ std::string ClassRegistrationScript(const ClassEntry& entry) {
     script += "\t\t\tInprocServer32 = s '%MODULE%'\n\t\t\t{\n\t\t\t\tval ThreadingModel = s 'Both'\n\t\t\t}\n";
     script += "\t\t\tval AppID = s '%APPID%'\n";
     script += "\t\t\t'TypeLib' = s '" + GuidToString(LIBID_ZRLeafmendLib) + "'\n";
-    if (entry.toolboxBitmap) {
+    if (descriptor.toolboxBitmap) {
         script += "\t\t\tForceRemove 'Control'\n";
-        script += "\t\t\tForceRemove 'ToolboxBitmap32' = s '%MODULE%, " + std::to_string(entry.toolboxBitmap) + "'\n";
+        script +=
+            "\t\t\tForceRemove 'ToolboxBitmap32' = s '%MODULE%, " + std::to_string(descriptor.toolboxBitmap) + "'\n";
         script += "\t\t\t'MiscStatus' = s '0'\n\t\t\t{\n\t\t\t\t'1' = s '%OLEMISC%'\n\t\t\t}\n";
     }
-    if (entry.writesVersion) script += "\t\t\t'Version' = s '1.0'\n";
+    if (descriptor.writesVersion) script += "\t\t\t'Version' = s '1.0'\n";
     script += "\t\t}\n\t}\n}\n";
     return script;
 }
