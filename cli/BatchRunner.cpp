@@ -85,7 +85,7 @@ void BatchRunner::CheckTargets(const std::vector<std::string>& inputs, const std
             throw CliError(text::Printable(input) + " and " + text::Printable(first->second) +
                            " would both be written as " + text::Printable(name) +
                            " in the output folder; give each file once and run same-named files separately");
-        if (SameFile(fs::path(outputDir) / name, input))
+        if (!outputDir.empty() && SameFile(fs::path(outputDir) / name, input))
             throw CliError(text::Printable(input) +
                            ": the output would overwrite the input; choose another output folder");
     }
@@ -97,12 +97,14 @@ void BatchRunner::CheckTargets(const std::vector<std::string>& inputs, const std
         std::error_code e;
         return SameFile(report, other) || (!ec && fs::weakly_canonical(other, e) == reportAbsolute && !e);
     };
-    if (same(outputDir)) throw CliError("--report " + text::Printable(reportPath) + " is the output folder");
+    // A dry run has no output folder.
+    if (!outputDir.empty() && same(outputDir))
+        throw CliError("--report " + text::Printable(reportPath) + " is the output folder");
     for (const std::string& input : inputs) {
         if (same(input))
             throw CliError("--report " + text::Printable(reportPath) + " is an input file (" + text::Printable(input) +
                            "); name a new file for the report");
-        if (same(fs::path(outputDir) / fs::path(input).filename()))
+        if (!outputDir.empty() && same(fs::path(outputDir) / fs::path(input).filename()))
             throw CliError("--report " + text::Printable(reportPath) + " is where the output of " +
                            text::Printable(input) + " goes; name another file for the report");
     }

@@ -108,6 +108,7 @@ TEST_F(CommandTest, DryRunChecksAndWritesNothing) {
     EXPECT_NE(out_.find("Nothing was written"), std::string::npos) << out_;
     EXPECT_EQ(Leafmend("run --dry-run -p Invert good.png bad.png -o out"), 1);
     EXPECT_NE(err_.find("bad.png: not a TIFF, PNG or JPEG"), std::string::npos) << err_;
+    EXPECT_EQ(Leafmend("run --dry-run -p Invert good.png"), 0) << err_;  // no output folder needed
     EXPECT_EQ(Leafmend("run --dry-run -p Sharpen good.png"), 2);
     EXPECT_FALSE(fs::exists(work_ / "out"));
     EXPECT_FALSE(fs::exists(work_ / "r.json"));
