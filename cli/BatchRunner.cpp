@@ -187,7 +187,17 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
                 }
                 const std::size_t index = next++;
                 if (index >= inputs.size()) return;
-                RunFile(worker, inputs[index], outcomes[index]);
+                try {
+                    RunFile(worker, inputs[index], outcomes[index]);
+                } catch (const std::exception& e) {
+                    // Nothing may leave a worker thread: the file fails with the cause.
+                    const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+                    const std::string cause = memory ? "out of memory" : e.what();
+                    Say("leafmend: " + text::Printable(inputs[index]) + ": " + cause);
+                    outcomes[index].fileFailed = true;
+                    outcomes[index].ok = false;
+                    outcomes[index].report.Add({{"file", text::Printable(inputs[index])}, {"error", cause}});
+                }
                 if (!outcomes[index].ok && options_.failFast) {
                     std::lock_guard guard(lock_);
                     stop_ = true;

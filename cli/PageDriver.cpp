@@ -22,16 +22,15 @@ PageDriver::PageDriver(std::vector<PipelineStep> steps, ProgressListener listene
 
 PageDriver::~PageDriver() = default;
 
-bool PageDriver::Accepts(std::size_t step, CZRPage* page) const {
+HRESULT PageDriver::Accepts(std::size_t step, CZRPage* page, bool* accepted) const {
     VARIANT argument;
     VariantInit(&argument);
     argument.vt = VT_UNKNOWN;
     argument.punkVal = static_cast<IZRPage*>(page);
     CComVariant answer;
     const HRESULT hr = filters_[step].Call(argument, &answer);
-    if (FAILED(hr))
-        throw CliError(steps_[step].name + ": the page filter failed: " + ProcessFactory::LastErrorText(hr));
-    return answer.vt == VT_BOOL && answer.boolVal != VARIANT_FALSE;
+    *accepted = SUCCEEDED(hr) && answer.vt == VT_BOOL && answer.boolVal != VARIANT_FALSE;
+    return hr;
 }
 
 void PageDriver::StepProgress(long percent) {
@@ -48,8 +47,17 @@ PageOutcome PageDriver::Run(CZRPage* page, CZRDocument* document) {
     LONG number = 0;
     page->GetPageNumber(&number);
     std::vector<std::size_t> chosen;
-    for (std::size_t i = 0; i < steps_.size(); ++i)
-        if (Accepts(i, page)) chosen.push_back(i);
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+        bool accepted = false;
+        if (const HRESULT hr = Accepts(i, page, &accepted); FAILED(hr)) {
+            outcome.ok = false;
+            outcome.failedProcess = steps_[i].name;
+            outcome.message = "the page filter failed: " + ProcessFactory::LastErrorText(hr);
+            outcome.hr = hr;
+            return outcome;
+        }
+        if (accepted) chosen.push_back(i);
+    }
     selected_ = chosen.size();
     told_ = 0.0;
     if (listener_) listener_(0.0);

@@ -48,7 +48,7 @@ public:
     PageOutcome Run(CZRPage* page, CZRDocument* document);
 
 private:
-    bool Accepts(std::size_t step, CZRPage* page) const;
+    HRESULT Accepts(std::size_t step, CZRPage* page, bool* accepted) const;
     void StepProgress(long percent);
 
     std::vector<PipelineStep> steps_;

@@ -28,6 +28,7 @@ public:
         return nullptr;
     }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override {
+        if (id == 1002 && FAILED(filterAnswer)) return filterAnswer;
         if (id != 1002 || !params || params->cArgs != 1 || params->rgvarg[0].vt != VT_UNKNOWN || !result)
             return DISP_E_MEMBERNOTFOUND;
         CComPtr<IZRPage> page;
@@ -64,6 +65,7 @@ public:
         return S_OK;
     }
     int calls = 0;
+    HRESULT filterAnswer = S_OK;  // a failing page filter when set
 
 private:
     std::basic_string_view<DispatchName> DispatchNames() const override {

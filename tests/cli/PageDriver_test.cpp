@@ -92,6 +92,18 @@ TEST(PageDriverTest, SkippedAndUnhandledPagesAreTold) {
     EXPECT_EQ(onlySecond->calls, 1);
 }
 
+TEST(PageDriverTest, FailingPageFilterFailsThePageNotTheRun) {
+    FakeProcess* broken = nullptr;
+    PageDriver driver({{"broken", FakeProcess::Make(S_OK, true, {}, &broken), "Fake"}});
+    broken->filterAnswer = E_UNEXPECTED;
+    CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
+    const PageOutcome outcome = driver.Run(document->AppendPage(MakePatternPage(8, 4, 1)), document);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.failedProcess, "broken");
+    EXPECT_EQ(outcome.hr, E_UNEXPECTED);
+    EXPECT_EQ(broken->calls, 0);
+}
+
 TEST(PageDriverTest, ProcessWithoutPageFilterIsRefused) {
     EXPECT_THROW(PageDriver({{"markup", nullptr, "Fake"}}), CliError);
 }
