@@ -2,7 +2,8 @@
 // IDispatch, ISupportErrorInfo, IMarshal, IConnectionPointContainer),
 // FinalConstruct (free-threaded marshaler, the core's construction, the
 // class's property table and type code, all read from its descriptor),
-// FinalRelease, typed property reads, the common frame of Process, and two
+// FinalRelease, class information (IProvideClassInfo2), the control
+// interfaces of classes marked as controls, typed property reads, the common frame of Process, and two
 // late-bound members for hosts: "PropertyDescription" (a property's meaning)
 // and "ShouldProcessPage" (the page filter). A concrete class derives from
 // ProcessClass<Self, Core, Events> and supplies its kDescriptor and Process.
@@ -10,6 +11,7 @@
 
 #include "framework/CZRProgressTracker.h"
 #include "framework/ClassCatalogue.h"
+#include "framework/ControlImpl.h"
 #include "framework/MarshalerImpl.h"
 #include "framework/PropertyDecl.h"
 #include "framework/ZoneProcessExImpl.h"
@@ -35,17 +37,35 @@ template <class Derived, class Core, class Events = CZRProgressTracker,
           CoreConstruction Construction = CoreConstruction::Full>
 class ProcessClass : public CComObjectRootEx,
                      public ISupportErrorInfo,
+                     public IProvideClassInfo2,
                      public Core,
                      public MarshalerImpl<Core::kClsid>,
-                     public Events {
+                     public Events,
+                     public ControlImpl<Derived> {
 public:
     void* QueryInterfaceMap(REFIID riid) {
         if (riid == IID_IUnknown || riid == IID_IZRProcessEx || riid == IID_IDispatch)
             return static_cast<IZRProcessEx*>(this);
         if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+        if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
+            return static_cast<IProvideClassInfo2*>(this);
         if (riid == IID_IMarshal) return static_cast<IMarshal*>(this);
         if (riid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(this);
-        return nullptr;
+        return this->ControlInterface(riid);
+    }
+
+    // --- IProvideClassInfo2: no type library on this platform; the event
+    // interface is still named for hosts that look for it ---
+    HRESULT GetClassInfo(ITypeInfo** info) override {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT GetGUID(DWORD kind, GUID* guid) override {
+        if (!guid) return E_POINTER;
+        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+        *guid = IID_IZRProcessExEvents;
+        return S_OK;
     }
 
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override { return riid == IID_IZRProcessEx ? S_OK : S_FALSE; }

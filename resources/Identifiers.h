@@ -6,9 +6,6 @@
 #include "platform/com/ComTypes.h"
 
 inline constexpr CLSID CLSID_ZRCrop = MakeGuid("{6D8705DB-4A78-4FCE-BA4F-8CA6B0E9C0C7}");
-inline constexpr CLSID CLSID_ZRPageRemoval = MakeGuid("{C1C3C063-D4C3-4A9F-904D-D5C2AF456260}");
-inline constexpr CLSID CLSID_ZRBorderPadding = MakeGuid("{73EAE1D9-FF19-478C-9465-BD1FA6AE782C}");
-inline constexpr CLSID CLSID_ZRResize = MakeGuid("{2DD682DA-F33C-4904-B0D2-86B34C85AC43}");
 inline constexpr CLSID CLSID_ZRSmooth = MakeGuid("{382BF545-D8CD-4636-9776-52C850EB13E4}");
 inline constexpr CLSID CLSID_ZRLineRemoval = MakeGuid("{D9E257DC-1E8A-4EA8-9E25-CFA9C424C1BF}");
 inline constexpr CLSID CLSID_ZRDynamicThresholding = MakeGuid("{DC652630-04B7-4904-AF9C-F168E6C00C78}");
