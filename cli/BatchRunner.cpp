@@ -309,6 +309,7 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
         }
         entry["ok"] = pageResult.ok;
         entry["removed"] = pageResult.removed;
+        entry["ran"] = pageResult.ran;
         entry["unhandled"] = pageResult.unhandled;
         entry["messages"] = Messages(page);
         if (!warnings.empty()) entry["warnings"] = warnings;

@@ -56,6 +56,19 @@ TEST_F(CommandTest, PageRangeLimitsAProcessToItsPages) {
     ExpectPage(work_ / "out/three.tif", 2, kW, kH, [](int x, int y) { return PatternAt(x, y, 3); });
 }
 
+TEST_F(CommandTest, RemovedPageIsLeftOutOfTheOutput) {
+    WritePatternFile(work_ / "three.tif", kW, kH, {1, 2, 3}, ImageFileFormat::Tiff);
+    ASSERT_EQ(Leafmend("run -q -p 'PageRemoval THRESHOLD=0' -p Invert three.tif -o out --report r.json"), 0) << err_;
+    ASSERT_EQ(imagefile::CountPages((work_ / "out/three.tif").string()), 2);
+    ExpectPage(work_ / "out/three.tif", 0, kW, kH, [](int x, int y) { return 255u - PatternAt(x, y, 2); });
+    ExpectPage(work_ / "out/three.tif", 1, kW, kH, [](int x, int y) { return 255u - PatternAt(x, y, 3); });
+    const nlohmann::json report = nlohmann::json::parse(ReadText(work_ / "r.json"));
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[0]["removed"], true);
+    EXPECT_EQ(report[0]["ran"], nlohmann::json::array({"PageRemoval"}));
+    EXPECT_EQ(report[1]["removed"], false);
+}
+
 TEST_F(CommandTest, SavedAngleOfAnotherTypeIsConverted) {
     WritePatternFile(work_ / "page.png", kW, kH, {4}, ImageFileFormat::Png);
     std::ofstream(work_ / "job.xml") << RotateJob("VT_BSTR", "180");
