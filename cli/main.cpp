@@ -62,7 +62,8 @@ struct RunArguments {
 
 int RunCommand(const RunArguments& args) {
     const std::vector<std::string> inputs = InputList::Gather(args.inputs, std::cin, args.listFile);
-    if (inputs.empty()) throw CliError("no input files given");
+    // A dry run without inputs checks the pipeline (and job file) alone.
+    if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
     if (!args.dryRun && args.outputDir.empty()) throw CliError("--output is required (or --dry-run)");
     BatchRunner::CheckTargets(inputs, args.outputDir, args.reportPath);
     ProcessFactory factory;

@@ -123,6 +123,11 @@ TEST_F(CommandTest, DryRunChecksAndWritesNothing) {
     EXPECT_NE(err_.find("bad.png: not a TIFF, PNG or JPEG"), std::string::npos) << err_;
     EXPECT_EQ(Leafmend("run --dry-run -p Invert good.png"), 0) << err_;  // no output folder needed
     EXPECT_EQ(Leafmend("run --dry-run -p Sharpen good.png"), 2);
+    std::ofstream(work_ / "job.xml") << RotateJob("VT_I2", "ninety");
+    EXPECT_EQ(Leafmend("run --dry-run --job job.xml"), 2);  // the job alone
+    EXPECT_NE(err_.find("job.xml:5: Property 'RotationAngle'"), std::string::npos) << err_;
+    std::ofstream(work_ / "job.xml") << RotateJob("VT_I2", "270");
+    EXPECT_EQ(Leafmend("run --dry-run --job job.xml"), 0) << err_;
     EXPECT_FALSE(fs::exists(work_ / "out"));
     EXPECT_FALSE(fs::exists(work_ / "r.json"));
 }
