@@ -157,6 +157,39 @@ bool DamageReported(const DecodeLog& log) {
     return log.hasWarnings() && log.text().find("not terminated with EOI") == std::string::npos;
 }
 
+bool FaxCoded(std::uint16_t compression) {
+    return compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4 ||
+           compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW;
+}
+
+// True when the first `bits` bits of `row` are all still `fill`.
+bool Untouched(const std::uint8_t* row, std::size_t bits, std::uint8_t fill) {
+    const std::size_t full = bits / 8;
+    for (std::size_t i = 0; i < full; ++i)
+        if (row[i] != fill) return false;
+    if (bits % 8 == 0) return true;
+    const auto mask = static_cast<std::uint8_t>(0xFF << (8 - bits % 8));
+    return (row[full] & mask) == (fill & mask);
+}
+
+// Reads one strip or tile. libtiff's fax decoders stop quietly at an early
+// end-of-block code or at the end of the data ("badly terminated strips"),
+// leaving the rest of the buffer as it was; for them the buffer is filled
+// with a marker first, and a last row that kept the marker under two
+// different markers was never decoded.
+template <class Read>
+bool ReadUnit(Read&& read, std::uint8_t* buffer, std::size_t bytes, bool fax, std::size_t lastRow, std::size_t rowBits,
+              DecodeLog& log) {
+    if (!fax) return read();
+    for (const std::uint8_t marker : {std::uint8_t{0x5A}, std::uint8_t{0xA5}}) {
+        std::memset(buffer, marker, bytes);
+        if (!read()) return false;
+        if (!Untouched(buffer + lastRow, rowBits, marker)) return true;
+    }
+    log.error("the compressed data ends before the last row");
+    return false;
+}
+
 }  // namespace
 
 TiffReader::TiffReader() = default;
@@ -371,6 +404,7 @@ int TiffReader::decodeNative(const Page& page, Dib* out) {
     const RowConverter converter(tif, page);
     const std::size_t rowBytes = (std::size_t{page.width} * page.samples * page.bits + 7) / 8;
     const std::uint32_t bandRows = page.tiled ? page.tileHeight : page.rowsPerStrip;
+    const bool fax = FaxCoded(page.compression);
     std::vector<std::uint8_t> band(rowBytes * bandRows);
     std::vector<std::uint8_t> tile;
     std::size_t tileRowBytes = 0;
@@ -384,19 +418,27 @@ int TiffReader::decodeNative(const Page& page, Dib* out) {
         const std::uint32_t rows = std::min(bandRows, page.height - y0);
         const tmsize_t wanted = static_cast<tmsize_t>(rowBytes * rows);
         if (!page.tiled) {
-            const tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, y0, 0), band.data(), wanted);
-            if (got != wanted) {
-                if (got >= 0) log_.error("strip at row " + std::to_string(y0) + " is short");
+            const auto read = [&] {
+                const tmsize_t got = TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, y0, 0), band.data(), wanted);
+                if (got != wanted && got >= 0) log_.error("strip at row " + std::to_string(y0) + " is short");
+                return got == wanted;
+            };
+            if (!ReadUnit(read, band.data(), static_cast<std::size_t>(wanted), fax, (rows - 1) * rowBytes,
+                          std::size_t{page.width} * page.samples * page.bits, log_))
                 return IMG_BAD_FILE_FORMAT;
-            }
         } else {
             for (std::uint32_t x0 = 0; x0 < page.width; x0 += page.tileWidth) {
-                const tmsize_t got = TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x0, y0, 0, 0), tile.data(),
-                                                         static_cast<tmsize_t>(tile.size()));
-                if (got < static_cast<tmsize_t>(tileRowBytes * rows)) {
-                    if (got >= 0) log_.error("tile at " + std::to_string(x0) + "," + std::to_string(y0) + " is short");
+                const auto read = [&] {
+                    const tmsize_t got = TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x0, y0, 0, 0), tile.data(),
+                                                             static_cast<tmsize_t>(tile.size()));
+                    const bool whole = got >= static_cast<tmsize_t>(tileRowBytes * page.tileHeight);
+                    if (!whole && got >= 0)
+                        log_.error("tile at " + std::to_string(x0) + "," + std::to_string(y0) + " is short");
+                    return whole;
+                };
+                if (!ReadUnit(read, tile.data(), tile.size(), fax, (page.tileHeight - 1) * tileRowBytes,
+                              std::size_t{page.tileWidth} * page.samples * page.bits, log_))
                     return IMG_BAD_FILE_FORMAT;
-                }
                 const std::size_t left = std::size_t{x0} * page.samples * page.bits / 8;
                 const std::size_t bytes = std::min(tileRowBytes, rowBytes - left);
                 for (std::uint32_t r = 0; r < rows; ++r)
