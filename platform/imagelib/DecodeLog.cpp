@@ -4,11 +4,13 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 namespace imagelib {
 namespace {
 
+constexpr std::size_t kReserve = std::size_t{2} << 20;
 constexpr std::size_t kMaxText = 600;  // enough for a few messages, bounded for hostile files
 
 thread_local DecodeLog* current = nullptr;
@@ -63,6 +65,18 @@ void DecodeLog::errorV(const char* module, const char* format, va_list args) { e
 
 void DecodeLog::warningV(const char* module, const char* format, va_list args) {
     warning(Format(module, format, args));
+}
+
+bool DecodeLog::roomForLibrary() {
+    void* reserve = std::malloc(kReserve);
+    if (reserve) {
+        // Touch nothing: the address space is what a limit counts.
+        std::free(reserve);
+        return true;
+    }
+    outOfMemory();
+    error("out of memory");
+    return false;
 }
 
 void DecodeLog::clear() {

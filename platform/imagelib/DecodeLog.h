@@ -34,6 +34,12 @@ public:
     const std::string& text() const { return text_; }
     void clear();
 
+    // libtiff 4.5 dereferences the result of some of its small allocations
+    // without checking them. Before each libtiff step this makes sure a
+    // spare reserve can still be allocated (and gives it back at once); when
+    // it cannot, the step is not taken and the log says out of memory.
+    bool roomForLibrary();
+
     // libtiff's per-file handlers (user data = the log); both return 1 so the
     // process-wide handlers are not called as well.
     static int TiffError(struct tiff* file, void* log, const char* module, const char* format, va_list args);

@@ -206,7 +206,7 @@ int TiffReader::open(int fd, std::uint64_t fileSize, std::string* error) {
         *error = PageName(index) + ": " + cause;
         return log_.ranOutOfMemory() ? static_cast<int>(IMG_OUT_OF_MEMORY) : status;
     };
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptions* options = log_.roomForLibrary() ? TIFFOpenOptionsAlloc() : nullptr;
     if (!options) {
         ::close(fd);
         *error = "out of memory";
@@ -235,6 +235,7 @@ int TiffReader::open(int fd, std::uint64_t fileSize, std::string* error) {
             return IMG_OUT_OF_MEMORY;
         }
         log_.clear();
+        if (!log_.roomForLibrary()) return fail(IMG_OUT_OF_MEMORY, index + 1, "out of memory");
         const bool more = TIFFReadDirectory(tiff_) != 0;
         if (log_.hasErrors())
             return fail(IMG_BAD_FILE_FORMAT, index + 1, "damaged TIFF directory (" + log_.text() + ")");
@@ -374,6 +375,10 @@ int TiffReader::readPage(int index, Dib* out, std::string* error) {
         return IMG_BAD_ARGUMENT;
     }
     log_.clear();
+    if (!log_.roomForLibrary()) {
+        *error = PageName(index) + ": out of memory";
+        return IMG_OUT_OF_MEMORY;
+    }
     if (!TIFFSetDirectory(tiff_, static_cast<tdir_t>(index))) {
         *error = PageName(index) + ": damaged TIFF directory (" + log_.text() + ")";
         return IMG_BAD_FILE_FORMAT;

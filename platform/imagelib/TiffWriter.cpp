@@ -25,7 +25,7 @@ int TiffWriter::fail(int status, const std::string& what, std::string* error) {
 int TiffWriter::open(int fd, std::string* error) {
     DecodeLog::InstallProcessHandlers();
     DecodeLog::Scope scope(log_);
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptions* options = log_.roomForLibrary() ? TIFFOpenOptionsAlloc() : nullptr;
     if (!options) {
         ::close(fd);
         *error = "out of memory";
@@ -49,6 +49,8 @@ int TiffWriter::append(const Dib& dib, std::string* error) {
     }
     DecodeLog::Scope scope(log_);
     TIFF* tif = tiff_;
+    if (!log_.roomForLibrary())
+        return fail(IMG_OUT_OF_MEMORY, "cannot write page " + std::to_string(pages_ + 1), error);
     const int bits = dib.bits();
     const auto width = static_cast<std::uint32_t>(dib.width());
     const auto height = static_cast<std::uint32_t>(dib.height());
@@ -100,7 +102,7 @@ int TiffWriter::append(const Dib& dib, std::string* error) {
         if (TIFFWriteScanline(tif, out, y, 0) < 0 || log_.hasErrors())
             return fail(IMG_FILE_WRITE_ERROR, "cannot write page " + std::to_string(pages_ + 1), error);
     }
-    if (!TIFFWriteDirectory(tif) || log_.hasErrors())
+    if (!log_.roomForLibrary() || !TIFFWriteDirectory(tif) || log_.hasErrors())
         return fail(IMG_FILE_WRITE_ERROR, "cannot write page " + std::to_string(pages_ + 1), error);
     ++pages_;
     return IMG_OK;
@@ -112,7 +114,7 @@ int TiffWriter::finish(std::string* error) {
         return IMG_INTERNAL_ERROR;
     }
     DecodeLog::Scope scope(log_);
-    const bool flushed = TIFFFlush(tiff_) != 0;
+    const bool flushed = log_.roomForLibrary() && TIFFFlush(tiff_) != 0;
     TIFFClose(tiff_);
     tiff_ = nullptr;
     if (!flushed || log_.hasErrors()) return fail(IMG_FILE_WRITE_ERROR, "cannot finish the TIFF file", error);
