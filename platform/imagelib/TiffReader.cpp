@@ -16,7 +16,8 @@ namespace imagelib {
 namespace {
 
 constexpr int kMaxPages = 65535;
-constexpr std::uint64_t kMaxTilePixels = std::uint64_t{1} << 24;
+constexpr std::uint64_t kMaxTilePixels = std::uint64_t{1} << 20;  // or four times the page
+constexpr std::uint16_t kMaxSamples = 8;
 
 std::string PageName(int index) { return "page " + std::to_string(index + 1); }
 
@@ -273,6 +274,13 @@ int TiffReader::checkDirectory(int index, Page* page, std::string* cause) {
         *cause = "damaged TIFF directory (no samples)";
         return IMG_BAD_FILE_FORMAT;
     }
+    // The pixel budget bounds pixels, this bounds the bytes behind each one:
+    // a small file must not make the decoder allocate gigabytes.
+    if (page->samples > kMaxSamples || page->bits > 16) {
+        *cause = "unsupported TIFF pixel layout (" + std::to_string(page->samples) + " samples of " +
+                 std::to_string(page->bits) + " bits)";
+        return IMG_BAD_FILE_FORMAT;
+    }
     if (!TIFFIsCODECConfigured(page->compression)) {
         *cause = "unsupported TIFF compression " + std::to_string(page->compression);
         return IMG_BAD_FILE_FORMAT;
@@ -289,7 +297,9 @@ int TiffReader::checkDirectory(int index, Page* page, std::string* cause) {
     if (page->tiled) {
         if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &page->tileWidth) ||
             !TIFFGetField(tif, TIFFTAG_TILELENGTH, &page->tileHeight) || page->tileWidth == 0 ||
-            page->tileHeight == 0 || std::uint64_t{page->tileWidth} * page->tileHeight > kMaxTilePixels ||
+            page->tileHeight == 0 ||
+            std::uint64_t{page->tileWidth} * page->tileHeight >
+                std::max<std::uint64_t>(kMaxTilePixels, 4 * std::uint64_t{width} * height) ||
             (std::uint64_t{page->tileWidth} * page->samples * page->bits) % 8 != 0) {
             *cause = "damaged TIFF directory (tile size " + std::to_string(page->tileWidth) + " x " +
                      std::to_string(page->tileHeight) + ")";
