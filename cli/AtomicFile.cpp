@@ -3,6 +3,7 @@
 #include "cli/AtomicFile.h"
 
 #include "cli/CliError.h"
+#include "platform/imagelib/ImageWrapper.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -50,10 +51,39 @@ void Withdraw(int slot) {
 extern "C" void RemoveTemporariesAndDie(int signal) {
     for (Slot& slot : gSlots)
         if (slot.live.load()) ::unlink(slot.path);
-    ::raise(signal);  // SA_RESETHAND restored the default action
+    imagefile::RemoveTemporaryFilesNow();  // the page writers' files
+    ::raise(signal);                       // SA_RESETHAND restored the default action
 }
 
 std::string Cause(int err) { return std::strerror(err); }
+
+// Whether any process has the file open (its names carry no run id): looks
+// through every process's open descriptors for the same file.
+bool OpenByAnyProcess(const std::string& path) {
+    struct stat wanted {};
+    if (::stat(path.c_str(), &wanted) != 0) return false;
+    DIR* processes = ::opendir("/proc");
+    if (!processes) return true;  // cannot tell: keep it
+    bool open = false;
+    while (const dirent* process = ::readdir(processes)) {
+        if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
+        const std::string fds = std::string("/proc/") + process->d_name + "/fd";
+        DIR* descriptors = ::opendir(fds.c_str());
+        if (!descriptors) continue;
+        while (const dirent* fd = ::readdir(descriptors)) {
+            struct stat seen {};
+            if (fd->d_name[0] != '.' && ::stat((fds + "/" + fd->d_name).c_str(), &seen) == 0 &&
+                seen.st_dev == wanted.st_dev && seen.st_ino == wanted.st_ino) {
+                open = true;
+                break;
+            }
+        }
+        ::closedir(descriptors);
+        if (open) break;
+    }
+    ::closedir(processes);
+    return open;
+}
 
 // The mode a file created the ordinary way would get (0666 less the umask).
 // Read once, before any of our files exists: every creation passes here first.
@@ -159,10 +189,13 @@ std::vector<std::string> AtomicFile::RemoveStale(const std::string& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         long pid = 0;
         const std::string name = entry->d_name;
-        if (!IsTemporaryName(name, &pid)) continue;
-        // A run that still exists (another leafmend writing here) keeps its files.
-        if (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
         const std::string path = folder + "/" + name;
+        if (IsTemporaryName(name, &pid)) {
+            // A run that still exists (another leafmend writing here) keeps its files.
+            if (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        } else if (!imagefile::IsTemporaryFileName(name) || OpenByAnyProcess(path)) {
+            continue;  // not ours, or a page writer of a live run is still writing it
+        }
         struct stat info {};
         if (::lstat(path.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) &&
             ::unlink(path.c_str()) == 0)

@@ -3,8 +3,9 @@
 // beside the target exclusively (O_EXCL, so never through a link someone put
 // there), written, flushed to disk and renamed over the target only when
 // complete; otherwise it is removed. Live temporaries are also removed when
-// SIGINT or SIGTERM ends the run, and a run removes the ones earlier killed
-// runs left behind. O(bytes written).
+// SIGINT or SIGTERM ends the run (with the image library's page writers'
+// files), and a run removes the ones earlier killed runs left behind.
+// O(bytes written).
 #pragma once
 
 #include <string>

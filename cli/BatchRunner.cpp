@@ -41,12 +41,6 @@ std::vector<std::string> Messages(CZRPage* page) {
     return texts;
 }
 
-// The image library's causes start with the path; ours already name the file.
-std::string WithoutPath(const std::string& cause, const std::string& path) {
-    const std::string prefix = path + ": ";
-    return cause.starts_with(prefix) ? cause.substr(prefix.size()) : cause;
-}
-
 bool SameFile(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
@@ -256,10 +250,12 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
         outcome.report.Add({{"file", shown}, {"error", cause}});
     };
     if (const std::string refusal = InputList::Refusal(input); !refusal.empty()) return fileError(refusal);
-    const ImageFileFormat format = imagefile::Sniff(input);
-    if (format == ImageFileFormat::Unknown) return fileError("not a TIFF, PNG or JPEG image");
-    const int pageCount = imagefile::CountPages(input);
-    if (pageCount <= 0) return fileError("cannot read the image (damaged or truncated file)");
+    // The reader checks the whole file (every page's directory and data)
+    // before the first page is decoded.
+    imagefile::PageReader reader;
+    if (reader.open(input) < 0) return fileError(reader.error());
+    const ImageFileFormat format = reader.format();
+    const int pageCount = reader.pageCount();
 
     const fs::path target = fs::path(options_.outputDir) / fs::path(input).filename();
     std::unique_ptr<OutputFile> output;
@@ -272,11 +268,8 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
     document->SetFilePath(input);
     const std::vector<PipelineStep>& steps = worker.driver->Steps();
     for (int i = 0; i < pageCount; ++i) {
-        std::string cause;
-        const int handle = imagefile::LoadPage(input, i, &cause);
-        if (handle < 0)
-            return fileError("page " + std::to_string(i + 1) + ": " +
-                             (cause.empty() ? "unreadable" : WithoutPath(cause, input)) + "; no output written");
+        const int handle = reader.readPage(i);
+        if (handle < 0) return fileError(reader.error() + "; no output written");
         CComPtr<CZRPage> page = document->AppendPage(handle);
         LONG number = 0;
         page->GetPageNumber(&number);
@@ -303,7 +296,7 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
                 {"process", pageResult.failedProcess}, {"message", pageResult.message}, {"hresult", code}};
             // A failing process may have changed part of the page: it goes
             // out as it came in, read again from the unchanged input.
-            const int original = imagefile::LoadPage(input, i);
+            const int original = reader.readPage(i);
             if (original < 0) return fileError("page " + std::to_string(number) + ": cannot be read again");
             page->Image()->SetHandle(original);
         }
@@ -322,7 +315,11 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
             outcome.removedPages++;
             page->Image()->SetHandle(-1);  // not written: its pixels can go now
         } else {
-            output->Add(page);
+            try {
+                output->Add(page);
+            } catch (const RunFailure& e) {
+                return fileError(e.what());
+            }
         }
         {
             std::lock_guard guard(lock_);

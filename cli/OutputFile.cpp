@@ -1,25 +1,24 @@
-// The encoder writes through /proc/self/fd/N: the bytes land in the file this
-// run created, whatever another process does to its name meanwhile.
+// The writer's messages already name the target.
 #include "cli/OutputFile.h"
 
 #include "cli/CliError.h"
 #include "host/CZRImage.h"
 
-OutputFile::OutputFile(const std::string& target, ImageFileFormat format) : file_(target), format_(format) {}
+OutputFile::OutputFile(const std::string& target, ImageFileFormat format) {
+    if (writer_.begin(target, format) < 0) throw RunFailure("cannot write " + writer_.error());
+}
 
-void OutputFile::Add(CComPtr<CZRPage> page) { pages_.push_back(std::move(page)); }
+void OutputFile::Add(CZRPage* page) {
+    CZRImage* image = page->Image();
+    if (!image || image->Handle() < 0) return;
+    if (writer_.append(image->Handle()) < 0) throw RunFailure("cannot write " + writer_.error());
+    image->SetHandle(-1);  // written: its pixels can go
+}
 
 void OutputFile::Commit() {
-    std::vector<int> handles;
-    for (const auto& page : pages_)
-        if (page->Image() && page->Image()->Handle() >= 0) handles.push_back(page->Image()->Handle());
-    std::string cause;
-    if (imagefile::SavePages(file_.DescriptorPath(), handles, format_, &cause) < 0) {
-        // The cause names the descriptor path; users know the target.
-        const std::size_t colon = cause.find(": ");
-        throw RunFailure("cannot write " + file_.Target() + ": " +
-                         (colon == std::string::npos ? cause : cause.substr(colon + 2)));
+    // A failed rename says "cannot replace TARGET: cause" itself.
+    if (writer_.commit() < 0) {
+        const std::string& error = writer_.error();
+        throw RunFailure(error.starts_with("cannot ") ? error : "cannot write " + error);
     }
-    file_.Commit();
-    pages_.clear();
 }

@@ -15,6 +15,7 @@
 #include "cli/ProcessFactory.h"
 #include "cli/ProcessModule.h"
 #include "cli/Text.h"
+#include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
 
 #include <unistd.h>
@@ -57,6 +58,7 @@ struct RunArguments {
     std::string jobPath, outputDir, reportPath, listFile;
     std::vector<std::string> processTexts, zones, inputs;
     bool failFast = false, quiet = false, dryRun = false;
+    unsigned long long maxPixels = 0;  // 0: the image library's default
     int jobs = 1;
 };
 
@@ -66,6 +68,7 @@ int RunCommand(const RunArguments& args) {
     if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
     if (!args.dryRun && args.outputDir.empty()) throw CliError("--output is required (or --dry-run)");
     BatchRunner::CheckTargets(inputs, args.outputDir, args.reportPath);
+    if (args.maxPixels) imagefile::SetMaxPixels(args.maxPixels);
     ProcessFactory factory;
     BatchOptions options{args.outputDir, args.failFast, !args.quiet && ::isatty(STDERR_FILENO), args.dryRun, args.jobs};
     BatchRunner runner([&] { return BuildPipeline(factory, args.jobPath, args.processTexts, args.zones); }, options);
@@ -195,6 +198,10 @@ int main(int argc, char** argv) {
     run->add_option("-o,--output", args.outputDir,
                     "Output folder; each result keeps its input's file name and format.");
     run->add_option("--report", args.reportPath, "Write a JSON report of every page (result, messages, errors, time).");
+    run->add_option("--max-pixels", args.maxPixels,
+                    "Largest page to decode, in pixels (default 400 million); a larger page fails as too large "
+                    "before any memory is taken for it.")
+        ->check(CLI::PositiveNumber);
     run->add_flag("--dry-run", args.dryRun, "Check the pipeline, the job file and the inputs; write nothing.");
     run->add_flag("--fail-fast", args.failFast,
                   "Stop at the first failing page (its file is not written) instead of going on with the next.");

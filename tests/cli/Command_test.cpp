@@ -185,9 +185,14 @@ TEST_F(CommandTest, StaleTemporaryOfAKilledRunIsNamedAndRemoved) {
     const std::string live = ".p.png.leafmend-" + std::to_string(::getpid()) + "-AbC123";
     std::ofstream(work_ / "out" / stale) << "half";
     std::ofstream(work_ / "out" / live) << "another run's";
+    // A page writer's temporary file (no run id in its name) that no process holds open.
+    const std::string writer = ".p.png.leafmend-Zz9Yy8";
+    std::ofstream(work_ / "out" / writer) << "half";
     ASSERT_EQ(Leafmend("run -q -p Invert p.png -o out"), 0) << err_;
     EXPECT_NE(err_.find("warning: removed out/" + stale), std::string::npos) << err_;
     EXPECT_FALSE(fs::exists(work_ / "out" / stale));
+    EXPECT_NE(err_.find("warning: removed out/" + writer), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(work_ / "out" / writer));
     EXPECT_TRUE(fs::exists(work_ / "out" / live));
 }
 

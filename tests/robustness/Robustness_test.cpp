@@ -134,7 +134,7 @@ std::vector<Hostile> Cases() {
              return with({"in/text.png"});
          },
          1,
-         "in/text.png: not a TIFF, PNG or JPEG image",
+         "in/text.png: not a TIFF, PNG or JPEG",
          {"text.png"},
          {},
          0},
@@ -273,7 +273,7 @@ std::vector<Hostile> Cases() {
              return with({"in/p.png"});
          },
          1,
-         "cannot write out/p.png: Is a directory",
+         "cannot replace out/p.png: a folder has that name",
          {},
          {},
          0},
