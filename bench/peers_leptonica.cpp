@@ -18,6 +18,10 @@
 //                  components wider or taller than SIZE. 8- and 24-bit pages: binarize at 130,
 //                  select the small components the same way and paint them white through that
 //                  mask (on a copy made outside the timed part).
+//       otsu       8- and 24-bit pages: grey by luminance, then pixOtsuAdaptiveThreshold with one
+//                  tile covering the page (a global Otsu threshold); black pixels of the result
+//       sauvola    8- and 24-bit pages: grey by luminance, then pixSauvolaBinarize, half-window
+//                  12, k = 0.34 (a local threshold); black pixels of the result
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
@@ -164,6 +168,25 @@ int Time(const char* in, const char* out, int runs, int size) {
         pixCountPixels(inkAfter.pix, &after, nullptr);
     }
     std::printf("despeckle %.2f removed_pixels=%d\n", despeckle, before - after);
+
+    if (!binary) {
+        // Binarisations beside our dynamic thresholding: global and local.
+        for (const bool local : {false, true}) {
+            PixOwner result;
+            const double ms = MedianMs(runs, [&] {
+                PixOwner grey(pixGetDepth(page.pix) == 32 ? pixConvertRGBToLuminance(page.pix) : pixClone(page.pix));
+                pixDestroy(&result.pix);
+                if (local)
+                    pixSauvolaBinarize(grey.pix, 12, 0.34f, 1, nullptr, nullptr, nullptr, &result.pix);
+                else
+                    pixOtsuAdaptiveThreshold(grey.pix, pixGetWidth(grey.pix), pixGetHeight(grey.pix), 0, 0, 0.1f,
+                                             nullptr, &result.pix);
+            });
+            l_int32 black = 0;
+            if (result.pix) pixCountPixels(result.pix, &black, nullptr);
+            std::printf("%s %.2f black_pixels=%d\n", local ? "sauvola" : "otsu", ms, black);
+        }
+    }
     return 0;
 }
 

@@ -3,10 +3,12 @@
 // Cost: a few 150-dpi pages; well under a second.
 #include <leptonica/allheaders.h>
 
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -24,7 +26,41 @@ struct Sample {
     std::string summary;
     bool tiff = false;  // G4 TIFF (all pages 1-bit) or PNG (one page)
     std::vector<PageOptions> pages;
+    // Drawn on the first page after rendering; describes what it drew.
+    std::function<void(Pix*, std::ostream&)> extra;
 };
+
+// Handwriting-like strokes on form lines: each "word" is a run of loops of a
+// 2-pixel pen sitting on its rule, whose descending loops cross it.
+void WriteOnRules(Pix* pix, const std::vector<int>& rules, std::ostream& md) {
+    md << "- handwriting-like strokes (2-pixel pen), one word per rule; x range, loops, rows reached:";
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const int baseline = rules[i];
+        const int x0 = 260 + static_cast<int>(i % 3) * 60;
+        const int loops = 5 + static_cast<int>(i % 4) * 2;
+        const double pitch = 26.0;
+        Pta* path = ptaCreate(0);
+        int top = baseline;
+        int bottom = baseline;
+        for (int step = 0; step <= loops * 24; ++step) {
+            const double t = step / 24.0;  // one loop per unit
+            const double phase = 2.0 * M_PI * t;
+            // Every other loop descends through the rule.
+            const double depth = static_cast<int>(t) % 2 == 1 ? 18.0 : 3.0;
+            const double c = std::cos(phase);
+            const double x = x0 + pitch * t + 10.0 * std::sin(phase);
+            const double y = baseline - 14.0 - 14.0 * c + (c < 0 ? -depth * c : 0.0);
+            ptaAddPt(path, static_cast<float>(x), static_cast<float>(y));
+            top = std::min(top, static_cast<int>(y));
+            bottom = std::max(bottom, static_cast<int>(y));
+        }
+        pixRenderPolyline(pix, path, 2, L_SET_PIXELS, 0);
+        ptaDestroy(&path);
+        md << " (" << x0 - 10 << ".." << static_cast<int>(x0 + pitch * loops + 10) << ", " << loops << ", " << top
+           << ".." << bottom << ")";
+    }
+    md << "\n";
+}
 
 std::string Hex(std::uint32_t rgb) {
     char buf[16];
@@ -91,6 +127,23 @@ std::vector<Sample> Samples() {
     p3.shade = ShadedBox{{180, 420, 514, 200}, 200, 0xc8d2e0};
     p3.specks = {12, {2}, SpeckShape::Square, 0, 31};
     samples.push_back({"multipage.tif", "3-page 1-bit G4 TIFF, different defects on each page", true, {p1, p2, p3}});
+
+    PageOptions form = PageOptions::A5(150);
+    form.heading = "Field Record";
+    form.paragraphs = {"Write each reading on its own line, in ink, and sign the sheet at the foot."};
+    form.fillPage = false;
+    std::vector<int> formRows;
+    for (int i = 0; i < 10; ++i) {
+        const int row = 330 + 80 * i;
+        formRows.push_back(row);
+        form.rules.push_back(RuleLine::Horizontal(row, 112, 762, 2 + i % 2));
+    }
+    samples.push_back({"form_handwriting.tif",
+                       "1-bit G4 TIFF: a form with ten ruled lines (2 and 3 pixels) and handwriting-like strokes "
+                       "crossing them",
+                       true,
+                       {form},
+                       [formRows](Pix* pix, std::ostream& md) { WriteOnRules(pix, formRows, md); }});
     return samples;
 }
 
@@ -141,9 +194,11 @@ int Run(const fs::path& dir) {
     for (const Sample& sample : Samples()) {
         const fs::path path = dir / sample.file;
         std::vector<GroundTruth> truths;
+        std::ostringstream extraText;
         for (std::size_t i = 0; i < sample.pages.size(); ++i) {
             GroundTruth gt;
             PixPtr pix(RenderPage(sample.pages[i], &gt));
+            if (i == 0 && sample.extra) sample.extra(pix.get(), extraText);
             const int rc = sample.tiff ? pixWriteTiff(path.c_str(), pix.get(), IFF_TIFF_G4, i == 0 ? "w" : "a")
                                        : pixWrite(path.c_str(), pix.get(), IFF_PNG);
             if (rc != 0) {
@@ -156,6 +211,7 @@ int Run(const fs::path& dir) {
              << sample.summary << ". " << fs::file_size(path) << " bytes, " << sample.pages.size() << " page(s).\n\n";
         for (std::size_t i = 0; i < truths.size(); ++i) {
             Describe(body, truths.size() > 1 ? static_cast<int>(i) + 1 : 0, sample.pages[i], truths[i]);
+            if (i == 0) body << extraText.str();
         }
         std::cout << path.string() << " " << fs::file_size(path) << " bytes\n";
     }

@@ -1,0 +1,368 @@
+// LineEraser: the background colour of a piece, the painting of its columns
+// and ends, the stroke ends on either side of it and the bridges between them.
+#include "processes/lines/LineEraser.h"
+
+#include "framework/QNCException.h"
+#include "image/BoolImage.h"
+#include "image/PixelImage.h"
+#include "processes/lines/LRLineSig.h"
+#include "resources/MessageIds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+// Columns painted past each end of a piece.
+constexpr int kEndColumns = 5;
+// Rows between an erased band and the row where stroke ends are looked for.
+constexpr int kEndDistance = 4;
+// The same below a piece that was not erased (its band is estimated).
+constexpr int kEndDistanceUnerased = 6;
+// Budgets of the stroke trace: sideways, then vertical, for a first step
+// straight away from the line, diagonally away, and along it.
+constexpr int kStraightSideways = 15;
+constexpr int kTurnSideways = 14;
+constexpr int kAwayVertical = 4;
+constexpr int kAlongVertical = 5;
+
+int Floor(double v) { return static_cast<int>(std::floor(v)); }
+
+}  // namespace
+
+void LineEraser::setProperties(int cleanup, int maxThickness, int reconstruction) {
+    cleanup_ = std::clamp(cleanup, 0, kMaxCleanup);
+    maxThickness_ = std::clamp(maxThickness, 0, kMaxThickness);
+    reconstruction_ = std::clamp(reconstruction, 0, kMaxReconstruction);
+}
+
+void LineEraser::setImages(PixelImage* image, BoolImage* boolImage) {
+    image_ = image;
+    boolImage_ = boolImage;
+    pixels_.attach(image, boolImage);
+    width_ = pixels_.width();
+    height_ = pixels_.height();
+}
+
+void LineEraser::requireImage() const {
+    if (!image_) throw QNCException("Unknown internal error", IDS_UNKNOWN_INTERNAL_ERROR);
+}
+
+void LineEraser::report(int percent) const {
+    if (progressHook_ && progressContext_) progressHook_(progressContext_, percent);
+}
+
+void LineEraser::paint(int x, int y, Colour colour) { image_->setPixel(x, y, colour.red, colour.green, colour.blue); }
+
+std::uint16_t LineEraser::labelAt(int x, int y) const {
+    return signature_ ? signature_->componentAt(x, y) : LRLineSig::kNotVisited;
+}
+
+void LineEraser::eraseLines() {
+    requireImage();
+    if (!signature_) return;
+    auto& groups = signature_->horizontalGroups();
+    const std::size_t n = groups.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        report(static_cast<int>(i * 100 / n));
+        eraseGroup(*groups[i]);
+    }
+}
+
+int LineEraser::sampleBackground(const LineGroup& group, int d, Colour& colour) const {
+    const LineRecord& line = *group.line;
+    const int t = line.label;
+    std::vector<Colour> samples;
+    samples.reserve(static_cast<std::size_t>(std::max(line.x2 - line.x1 + 1, 0)));
+    for (int x = line.x1; x <= line.x2; ++x) {
+        const int row = Floor(line.y1 + t + d + line.slope * (x - line.x1));
+        if (row < 0 || row >= height_) break;
+        if (x < 0 || x >= width_ || pixels_.darkInside(x, row)) continue;
+        Colour c;
+        image_->getPixel(x, row, c.red, c.green, c.blue);
+        samples.push_back(c);
+    }
+    if (samples.size() < 2) return 0;
+    const auto sum = [](const Colour& c) { return c.red + c.green + c.blue; };
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end(),
+                     [&](const Colour& a, const Colour& b) { return sum(a) < sum(b); });
+    colour = *middle;
+    return static_cast<int>(samples.size());
+}
+
+void LineEraser::eraseGroup(LineGroup& group) {
+    LineRecord& line = *group.line;
+    const int t = line.label;
+    if (t > maxThickness_) return;
+    line.y1 += 1;
+    line.y2 += 1;
+
+    Colour colour{255, 255, 255};
+    if (image_->bitCount() != 1) {
+        int d = 2 * (2 - (cleanup_ + 1) * t);
+        int count = sampleBackground(group, d, colour);
+        const int needed = static_cast<int>(kBackgroundPercent / 100.0 * (line.x2 - line.x1));
+        while (count < needed) {
+            // No background row near enough: the piece stays.
+            if (std::abs(d) > height_) return;
+            d -= 2;
+            count = sampleBackground(group, d, colour);
+        }
+    }
+    if (reconstruction_ > 0) group.erased.assign(group.profile.size(), ErasedRows{});
+    const bool record = group.hasErasedRows();
+
+    const int n = static_cast<int>(group.profile.size());
+    for (int j = 0; j < n; ++j) {
+        const int x = line.x1 + j;
+        if (x < 0 || x >= width_) continue;
+        const int yl = Floor(line.y1 + line.slope * j);
+        const ColumnRun& run = group.profile[static_cast<std::size_t>(j)];
+        ErasedRows* erased = record ? &group.erased[static_cast<std::size_t>(j)] : nullptr;
+        if (run.bottom - run.top + 1 < 2 * t) {
+            // No character crosses here: the run, the clean-up rows around it.
+            const int from = std::max(run.top - cleanup_ + 1, 0);
+            const int to = std::min(run.bottom + cleanup_, height_ - 1);
+            for (int y = from; y <= to; ++y) {
+                if (pixels_.darkInside(x, y) && std::abs(y - yl) > t + 1) continue;
+                paint(x, y, colour);
+                if (erased) erased->widen(y);
+            }
+        } else {
+            // A character crosses: only the line's band.
+            const int from = std::max(yl - cleanup_, 0);
+            const int to = std::min(yl + t + cleanup_ - 1, height_ - 1);
+            for (int y = from; y <= to; ++y) {
+                paint(x, y, colour);
+                if (erased) erased->widen(y);
+            }
+        }
+    }
+
+    // The band a few columns past both ends, unrecorded.
+    const auto band = [&](int x, int yl) {
+        if (x < 0 || x >= width_) return;
+        const int from = std::max(yl - cleanup_, 0);
+        const int to = std::min(yl + t + cleanup_ - 1, height_ - 1);
+        for (int y = from; y <= to; ++y) paint(x, y, colour);
+    };
+    for (int i = 0; i < kEndColumns; ++i) {
+        band(line.x1 - i, Floor(line.y1 - i * line.slope));
+        band(line.x2 + i, Floor(line.y1 + (n + i) * line.slope));
+    }
+}
+
+void LineEraser::reconnectStrokes() {
+    requireImage();
+    if (!signature_) return;
+    for (auto& group : signature_->horizontalGroups()) reconnectGroup(*group);
+}
+
+void LineEraser::reconnectGroup(LineGroup& group) {
+    const LineRecord& line = *group.line;
+    const int t = line.label;
+    const int n = static_cast<int>(group.profile.size());
+    int below = kEndDistance;
+    if (!group.hasErasedRows()) {
+        // Not erased: the band the line would have had.
+        group.erased.resize(static_cast<std::size_t>(n));
+        for (int j = 0; j < n; ++j) {
+            const int yl = Floor(line.y1 + line.slope * j);
+            group.erased[static_cast<std::size_t>(j)] = {yl - cleanup_, yl + t + cleanup_};
+        }
+        below = kEndDistanceUnerased;
+    }
+
+    // The stroke ends above and below the band.
+    std::vector<StrokeEnd> uppers;
+    std::vector<StrokeEnd> lowers;
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool upward = pass == 0;
+        std::vector<StrokeEnd>& ends = upward ? uppers : lowers;
+        for (int j = 0; j < n;) {
+            const ErasedRows& e = group.erased[static_cast<std::size_t>(j)];
+            const int x = line.x1 + j;
+            const int r = upward ? e.lowest - kEndDistance : e.highest + below;
+            if (!e.empty() && pixels_.dark(x, r)) {
+                const StrokeEnd end = makeStrokeEnd(x, r, upward);
+                // Kept when at most kWidestStrokeEnd wide. Either way the walk
+                // goes on past the run (which may have begun before x), so a
+                // wide run is judged once, not once per column.
+                if (end.xe - end.xs <= kWidestStrokeEnd) ends.push_back(end);
+                j += std::max(end.xe - x, 1);
+                continue;
+            }
+            ++j;
+        }
+    }
+
+    // Each lower end takes the nearest unmatched upper end of a labelled component.
+    const int reach = reconstruction_;
+    const int half = reach / 2;
+    for (StrokeEnd& lower : lowers) {
+        StrokeEnd* best = nullptr;
+        double bestDist = 0.0;
+        for (StrokeEnd& upper : uppers) {
+            if (upper.matched() || upper.label < 1 || upper.label > LRLineSig::kLastComponent) continue;
+            if (std::abs(lower.xc - upper.xc) > reach) continue;
+            double dist = 0.0;
+            const bool lowerBent = lower.kind >= 2;
+            const bool upperBent = upper.kind >= 2;
+            if (!lowerBent && !upperBent) {
+                dist = std::abs(lower.xc - upper.xc);
+            } else if (lowerBent && !upperBent) {
+                dist = std::abs(upper.xc - (lower.xs + (upper.y - lower.y) / lower.slope));
+            } else if (!lowerBent) {
+                dist = std::abs(lower.xc - (upper.xs + (lower.y - upper.y) / upper.slope));
+            } else {
+                const double ym = (lower.y + upper.y) / 2.0;
+                dist = std::abs((lower.xs + (ym - lower.y) / lower.slope) - (upper.xs + (ym - upper.y) / upper.slope));
+            }
+            if (dist <= half && (!best || dist < bestDist)) {
+                best = &upper;
+                bestDist = dist;
+            }
+        }
+        if (!best) continue;
+        Colour colour{0, 0, 0};
+        if (image_->bitCount() != 1) image_->getPixel(best->xc, best->y, colour.red, colour.green, colour.blue);
+        paintBridge(*best, lower, colour);
+        best->xe = -1;
+        lower.xe = -1;
+    }
+}
+
+StrokeEnd LineEraser::makeStrokeEnd(int x, int r, bool upward) const {
+    StrokeEnd end;
+    int xe = x;
+    while (xe < width_ && pixels_.dark(xe, r)) ++xe;
+    // The run may have begun left of the column it was met in (a stroke
+    // crossing the first column of a piece): its first column is the run's.
+    int xs = x;
+    while (xs > 0 && pixels_.dark(xs - 1, r)) --xs;
+    x = xs;
+    end.xs = x;
+    end.y = end.row = r;
+    end.xe = xe;
+    end.xc = Floor((x + xe) / 2.0);
+    end.label = labelAt(end.xc, r);
+    int ex = end.xc;
+    int ey = r;
+    const bool border = end.xc <= 0 || end.xc >= width_ - 1 || r <= 0 || r >= height_ - 1;
+    if (!border) {
+        const int away = upward ? r - 1 : r + 1;
+        const int xc = end.xc;
+        if (pixels_.dark(xc, away)) {
+            ey = away;
+            traceStroke(ex, ey, kStraightSideways, kAwayVertical, upward);
+        } else if (pixels_.dark(xc - 1, away)) {
+            ex = xc - 1;
+            ey = away;
+            traceStroke(ex, ey, kTurnSideways, kAwayVertical, upward);
+        } else if (pixels_.dark(xc + 1, away)) {
+            ex = xc + 1;
+            ey = away;
+            traceStroke(ex, ey, kTurnSideways, kAwayVertical, upward);
+        } else if (pixels_.dark(xc + 1, r)) {
+            ex = xc + 1;
+            traceStroke(ex, ey, kTurnSideways, kAlongVertical, upward);
+        } else if (pixels_.dark(xc - 1, r)) {
+            ex = xc - 1;
+            traceStroke(ex, ey, kTurnSideways, kAlongVertical, upward);
+        }
+    }
+    end.ex = ex;
+    end.ey = ey;
+    end.kind = static_cast<std::uint8_t>(std::min(std::abs(ey - r), 255));
+    end.slope = ex == end.xc ? StrokeEnd::kUpright : static_cast<double>(ey - r) / (ex - end.xc);
+    return end;
+}
+
+void LineEraser::traceStroke(int& x, int& y, int sideways, int vertical, bool upward) const {
+    const int dy = upward ? -1 : 1;
+    while (x >= 1 && x < width_ - 1 && y >= 1 && y < height_ - 1 && sideways >= 1 && vertical >= 1) {
+        if (pixels_.darkInside(x, y + dy)) {
+            y += dy;
+            --vertical;
+        } else if (pixels_.darkInside(x - 1, y + dy)) {
+            --x;
+            y += dy;
+            --sideways;
+            --vertical;
+        } else if (pixels_.darkInside(x + 1, y + dy)) {
+            ++x;
+            y += dy;
+            --sideways;
+            --vertical;
+        } else if (pixels_.darkInside(x + 1, y)) {
+            ++x;
+            --sideways;
+        } else if (pixels_.darkInside(x - 1, y)) {
+            --x;
+            --sideways;
+        } else {
+            break;
+        }
+    }
+}
+
+void LineEraser::paintBridge(const StrokeEnd& upper, const StrokeEnd& lower, Colour colour) {
+    requireImage();
+    if (lower.y - upper.y < 2) return;
+    const double span = lower.y - upper.y;
+    if (image_->bitCount() == 1) {
+        // Only the crossing character's own pixels come back.
+        for (int y = std::max(upper.y + 1, 0); y < lower.y && y < height_; ++y) {
+            const double f = (y - upper.y) / span;
+            const double left = upper.xs + (lower.xs - upper.xs) * f;
+            const double right = upper.xe + (lower.xe - upper.xe) * f;
+            const int from = std::max(Floor(left), 0);
+            const int to = std::min(static_cast<int>(std::ceil(right)), width_);
+            for (int x = from; x < to; ++x)
+                if (labelAt(x, y) == upper.label) paint(x, y, colour);
+        }
+        return;
+    }
+
+    // Deeper pages: both runs widened, their colours blended across the gap.
+    struct Run {
+        int from;
+        int to;
+        std::vector<Colour> colours;
+    };
+    const auto widened = [&](const StrokeEnd& end) {
+        const int w = end.xe - end.xs;
+        const int pad = static_cast<int>(kBridgeWidening * w) + 1;
+        Run run{end.xs - pad, end.xe + pad, {}};
+        for (int x = std::max(run.from, 0); x < std::min(run.to, width_); ++x) {
+            Colour c;
+            if (end.y >= 0 && end.y < height_) image_->getPixel(x, end.y, c.red, c.green, c.blue);
+            run.colours.push_back(c);
+        }
+        return run;
+    };
+    const Run up = widened(upper);
+    const Run low = widened(lower);
+    if (up.colours.empty() || low.colours.empty()) return;
+    const int nU = static_cast<int>(up.colours.size());
+    const int nL = static_cast<int>(low.colours.size());
+    for (int y = std::max(upper.y + 1, 0); y < lower.y && y < height_; ++y) {
+        const double f = (y - upper.y) / span;
+        const double left = up.from + (low.from - up.from) * f;
+        const double right = up.to + (low.to - up.to) * f;
+        const double w = (y - lower.y) / static_cast<double>(upper.y - lower.y);
+        const int from = std::max(Floor(left), 0);
+        const int to = std::min(static_cast<int>(std::ceil(right)), width_);
+        for (int x = from; x < to; ++x) {
+            const double q = right > left ? std::clamp((x - left) / (right - left), 0.0, 1.0) : 0.0;
+            const Colour& cl = low.colours[static_cast<std::size_t>(std::min(Floor(nL * q), nL - 1))];
+            const Colour& cu = up.colours[static_cast<std::size_t>(std::min(Floor(nU * q), nU - 1))];
+            const auto mix = [&](std::uint8_t a, std::uint8_t b) {
+                return static_cast<std::uint8_t>(static_cast<int>(a * (1.0 - w) + b * w));
+            };
+            paint(x, y, Colour{mix(cl.red, cu.red), mix(cl.green, cu.green), mix(cl.blue, cu.blue)});
+        }
+    }
+}
