@@ -1,32 +1,29 @@
-// Runs a pipeline of processes over every page of every input file and
-// writes each result file under a temporary name in the
-// output folder, then renamed. A failing page keeps its input pixels, is
-// reported with file, page, process and message, and the batch goes on.
-// With several jobs, files are shared out to worker threads, each with its
-// own set of process objects (an object handles one page at a time).
-// A page whose process fails is read again from its input file and goes out
-// unchanged. Cost: the processes' own plus one decode and one encode per page.
+// Runs a pipeline over every page of every input file, one page at a time:
+// read a page, run it through the worker's PageDriver, add it to the output
+// file, next page. An output file appears, under its input's name and
+// format, only when all its pages went through and were written. A failing
+// page keeps its input pixels, is reported with file, page, process and
+// message, and the batch goes on (unless fail-fast, which also leaves the
+// file it stopped in unwritten). With several jobs, files are shared out to
+// worker threads, each with its own process objects. A dry run checks the
+// inputs and writes nothing. Cost: the processes' own plus one decode and
+// one encode per page.
 #pragma once
 
-#include "host/ProcessInterfaces.h"
-#include "platform/com/ComPtr.h"
-
-#include <nlohmann/json.hpp>
+#include "cli/PageDriver.h"
+#include "cli/Report.h"
 
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
-
-struct PipelineStep {
-    std::string name;
-    CComPtr<IZRProcessEx> process;
-};
 
 struct BatchOptions {
     std::string outputDir;
     bool failFast = false;
     bool progress = false;
+    bool dryRun = false;
     int jobs = 1;
 };
 
@@ -38,8 +35,9 @@ struct BatchResult {
     long failedFiles = 0;
     long removedPages = 0;
     long unhandledPages = 0;  // pages some process answered it did not handle
+    long warnings = 0;
     std::vector<std::string> written;
-    nlohmann::json report = nlohmann::json::array();
+    Report report;
 };
 
 class BatchRunner {
@@ -48,14 +46,27 @@ public:
     BatchRunner(PipelineFactory makePipeline, BatchOptions options);
     BatchResult Run(const std::vector<std::string>& inputs);
 
+    // Refuses (CliError) a run whose outputs would collide with each other or
+    // overwrite an input, or whose report would replace an input, an output
+    // or the output folder.
+    static void CheckTargets(const std::vector<std::string>& inputs, const std::string& outputDir,
+                             const std::string& reportPath);
+
 private:
     struct FileOutcome;
-    void RunFile(const std::vector<PipelineStep>& steps, const std::string& input, FileOutcome& outcome,
-                 class ProgressBar& bar);
-    void Say(const std::string& line, class ProgressBar& bar);
+    struct Worker;
+    void RunFile(Worker& worker, const std::string& input, FileOutcome& outcome);
+    void CheckFile(const std::string& input, FileOutcome& outcome);
+    void Say(const std::string& line);
+    void Warn(const std::string& text, FileOutcome* outcome);
+    void ShowProgress(Worker& worker, double fraction);
+
     PipelineFactory makePipeline_;
     BatchOptions options_;
-    std::mutex lock_;  // guards the terminal, the progress count and the stop flag
-    long done_ = 0;
+    std::mutex lock_;  // guards the terminal, the progress counts, the warnings said and the stop flag
+    class ProgressBar* bar_ = nullptr;
+    double pagesDone_ = 0;
+    std::vector<double> inFlight_;  // per worker: the done part of its current page
+    std::set<std::string> warned_;
     bool stop_ = false;
 };

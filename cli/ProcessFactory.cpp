@@ -1,6 +1,10 @@
-// Process creation for the command line.
+// Names resolve against the ProgIDs the module registered for this run, so a
+// process added to the module is known here without any list of our own.
 #include "cli/ProcessFactory.h"
 
+#include "cli/LateBound.h"
+#include "cli/ProcessModule.h"
+#include "cli/Text.h"
 #include "host/HostInterfaces.h"
 #include "host/HostRegistration.h"
 #include "platform/com/Activation.h"
@@ -8,101 +12,91 @@
 #include "platform/registry/Registry.h"
 #include "platform/win32/FormatMessage.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 namespace {
-constexpr const char* kPrefix = "ZRLeafmendClient91.";
+constexpr std::string_view kPrefix = "ZRLeafmendClient91.";
+constexpr std::string_view kVersion = ".1";
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
+// The meaning the process publishes for one of its keys ("" when it has none).
+std::string Meaning(const LateBound& describe, const CComBSTR& key) {
+    if (!describe.Found()) return "";
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_BSTR;
+    argument.bstrVal = key;
+    CComVariant result;
+    if (FAILED(describe.Call(argument, &result)) || result.vt != VT_BSTR) return "";
+    return BstrToUtf8(result.bstrVal);
 }
-
-std::string Hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-    return buf;
-}
-
 }  // namespace
-
-std::string ProcessFactory::DefaultModulePath() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const auto dir = ec ? std::filesystem::current_path() : exe.parent_path();
-    for (const auto& candidate : {dir / "../lib/libZRLeafmendClient91.so", dir / "libZRLeafmendClient91.so"})
-        if (std::filesystem::exists(candidate)) return std::filesystem::canonical(candidate).string();
-    return "libZRLeafmendClient91.so";
-}
 
 std::string ProcessFactory::LastErrorText(HRESULT hr) {
     CComPtr<IErrorInfo> info;
-    std::string text;
+    std::string message;
     if (GetErrorInfo(0, &info) == S_OK && info) {
         CComBSTR description;
         info->GetDescription(&description);
-        text = description.utf8();
+        message = description.utf8();
     }
-    if (text.empty()) {
-        text = Utf16ToUtf8(SystemMessageText(hr));
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (message.empty()) {
+        message = Utf16ToUtf8(SystemMessageText(hr));
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     }
-    if (text.empty()) text = "error " + Hex(hr);
-    return text;
+    if (message.empty()) message = "error " + text::Hex(hr);
+    return message;
 }
 
 ProcessFactory::ProcessFactory(const std::string& modulePath) {
     Registry::Instance().SetVolatile(true);
     RegisterHostClasses();
-    const std::string path = modulePath.empty() ? DefaultModulePath() : modulePath;
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) throw CliError("cannot load the process module " + path + ": " + ::dlerror());
-    auto reg = reinterpret_cast<HRESULT (*)()>(::dlsym(module, "DllRegisterServer"));
-    if (!reg) throw CliError("the process module " + path + " has no DllRegisterServer");
-    const HRESULT hr = reg();
+    const ProcessModule& module = ProcessModule::Load(modulePath);
+    const HRESULT hr = module.Register();
     if (FAILED(hr)) throw CliError("registering the process module failed: " + LastErrorText(hr));
     for (const std::string& key : Registry::Instance().SubKeys("")) {
-        if (key.rfind(kPrefix, 0) == 0 && key.size() > 2 && key.compare(key.size() - 2, 2, ".1") == 0)
-            shortNames_.push_back(
-                key.substr(std::string(kPrefix).size(), key.size() - std::string(kPrefix).size() - 2));
+        if (key.size() > kPrefix.size() + kVersion.size() && key.starts_with(kPrefix) && key.ends_with(kVersion))
+            shortNames_.push_back(key.substr(kPrefix.size(), key.size() - kPrefix.size() - kVersion.size()));
     }
     std::sort(shortNames_.begin(), shortNames_.end());
 }
 
-std::string ProcessFactory::ResolveProgId(const std::string& name) const {
-    const std::string lower = Lower(name);
+std::string ProcessFactory::ShortName(const std::string& name) const {
+    const std::string lower = text::Lower(name);
     for (const std::string& shortName : shortNames_) {
-        const std::string progId = kPrefix + shortName + ".1";
-        if (lower == Lower(shortName) || lower == Lower(progId) || lower == Lower(kPrefix + shortName)) return progId;
+        const std::string unversioned = std::string(kPrefix) + shortName;
+        if (lower == text::Lower(shortName) || lower == text::Lower(unversioned) ||
+            lower == text::Lower(unversioned + std::string(kVersion)))
+            return shortName;
     }
     std::string known;
     for (const std::string& shortName : shortNames_) known += (known.empty() ? "" : ", ") + shortName;
     throw CliError("unknown process '" + name + "' (available: " + known + ")");
 }
 
+std::string ProcessFactory::ResolveProgId(const std::string& name) const {
+    return std::string(kPrefix) + ShortName(name) + std::string(kVersion);
+}
+
 CComPtr<IZRProcessEx> ProcessFactory::Create(const std::string& name) const {
-    const std::string progId = ResolveProgId(name);
+    const std::string shortName = ShortName(name);
+    const std::string progId = ResolveProgId(shortName);
     CComPtr<IZRProcessEx> process;
     const HRESULT hr = CreateInstanceByProgId(progId, IID_IZRProcessEx, reinterpret_cast<void**>(&process));
     if (FAILED(hr)) throw CliError("cannot create " + progId + ": " + LastErrorText(hr));
-    CComBSTR shortName(progId.substr(std::string(kPrefix).size(), progId.size() - std::string(kPrefix).size() - 2));
-    process->put_Name(shortName);
+    CComBSTR shown(shortName);
+    process->put_Name(shown);
     return process;
 }
 
-CComPtr<IZRProcessEx> ProcessFactory::CreateFromText(const std::string& text) const {
-    std::istringstream words(text);
+CComPtr<IZRProcessEx> ProcessFactory::CreateFromText(const std::string& description) const {
+    std::istringstream words(description);
     std::string name, assignment;
     if (!(words >> name)) throw CliError("empty process description");
     CComPtr<IZRProcessEx> process = Create(name);
     while (words >> assignment) {
-        if (Lower(assignment).rfind("zone=", 0) == 0)
+        if (text::Lower(assignment).starts_with("zone="))
             AddZone(process, name, assignment.substr(5));
         else
             SetProperty(process, name, assignment);
@@ -119,24 +113,25 @@ void ProcessFactory::SetProperty(IZRProcessEx* process, const std::string& proce
     std::string known, canonical, type;
     for (const PropertyInfo& property : Properties(process)) {
         known += (known.empty() ? "" : ", ") + property.name;
-        if (Lower(property.name) == Lower(key)) {
+        if (text::Lower(property.name) == text::Lower(key)) {
             canonical = property.name;
             type = property.type;
         }
     }
-    if (canonical.empty() && Lower(key) != "culture")
+    if (canonical.empty() && text::Lower(key) != "culture")
         throw CliError("unknown property '" + key + "' for " + processName + " (known: " + known + ")");
     CComBSTR name(canonical.empty() ? key : canonical);
-    CComVariant text(value);
+    CComVariant given(value);
     if (!type.empty() && type != "VT_BSTR") {
-        // Check the text against the declared type here, where the message can say why.
+        // The value goes in with its declared type, checked here where the message can say why.
         CComVariant converted;
-        const HRESULT check = VariantChangeType(&converted, &text, 0, VarTypeFromName(type));
+        const HRESULT check = VariantChangeType(&converted, &given, 0, VarTypeFromName(type));
         if (FAILED(check))
             throw CliError("property " + canonical + " of " + processName + " expects " + type + "; '" + value + "' " +
                            (check == DISP_E_OVERFLOW ? "is out of range" : "does not fit"));
+        given = std::move(converted);
     }
-    const HRESULT hr = process->put_Properties(name, text);
+    const HRESULT hr = process->put_Properties(name, given);
     if (FAILED(hr)) throw CliError("cannot set " + key + "=" + value + " on " + processName + ": " + LastErrorText(hr));
 }
 
@@ -164,6 +159,7 @@ std::vector<PropertyInfo> ProcessFactory::Properties(IZRProcessEx* process) {
     std::vector<PropertyInfo> result;
     CComVariant names;
     if (FAILED(process->GetPropertyNames(&names)) || names.vt != (VT_ARRAY | VT_BSTR) || !names.parray) return result;
+    const LateBound describe(process, u"PropertyDescription");
     LONG low = 0, high = -1;
     SafeArrayGetLBound(names.parray, 1, &low);
     SafeArrayGetUBound(names.parray, 1, &high);
@@ -172,7 +168,8 @@ std::vector<PropertyInfo> ProcessFactory::Properties(IZRProcessEx* process) {
         if (FAILED(SafeArrayGetElement(names.parray, &i, &name))) continue;
         CComVariant value;
         process->get_Properties(name, &value);
-        result.push_back(PropertyInfo{name.utf8(), VarTypeName(value.vt), VariantToText(value)});
+        result.push_back(
+            PropertyInfo{name.utf8(), VarTypeName(value.vt), VariantToText(value), Meaning(describe, name)});
     }
     return result;
 }
@@ -181,7 +178,7 @@ std::vector<ProcessInfo> ProcessFactory::Available() const {
     std::vector<ProcessInfo> result;
     for (const std::string& shortName : shortNames_) {
         CComPtr<IZRProcessEx> process = Create(shortName);
-        result.push_back(ProcessInfo{shortName, kPrefix + shortName + ".1", Properties(process)});
+        result.push_back(ProcessInfo{shortName, ResolveProgId(shortName), Properties(process)});
     }
     return result;
 }

@@ -1,24 +1,22 @@
 // Finding and configuring processes for the command line: loads the process
 // module and registers it for this run, resolves short names ("Rotate") and
-// ProgIDs, and sets properties from KEY=VALUE texts with the bag's own type
-// checks. O(properties) per process.
+// ProgIDs, sets properties from KEY=VALUE texts with the bag's own type
+// checks, and reads each property's one-line meaning from the process.
+// O(properties) per process.
 #pragma once
 
+#include "cli/CliError.h"
 #include "host/ProcessInterfaces.h"
 #include "platform/com/ComPtr.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-struct CliError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 struct PropertyInfo {
     std::string name;
-    std::string type;
-    std::string value;
+    std::string type;     // "VT_I2" ...
+    std::string value;    // the current value as text
+    std::string meaning;  // one line, empty when the process gives none
 };
 
 struct ProcessInfo {
@@ -35,6 +33,8 @@ public:
 
     // "Rotate", "rotate", "ZRLeafmendClient91.Rotate" or the versioned ProgID.
     std::string ResolveProgId(const std::string& name) const;
+    // The short name of a known ProgID or name ("ZRLeafmendClient91.Rotate.1" -> "Rotate").
+    std::string ShortName(const std::string& name) const;
     CComPtr<IZRProcessEx> Create(const std::string& name) const;
     // "Rotate RotationAngle=180 OTHER=1": the process with its properties set.
     CComPtr<IZRProcessEx> CreateFromText(const std::string& text) const;
@@ -45,8 +45,6 @@ public:
     static std::vector<PropertyInfo> Properties(IZRProcessEx* process);
     std::vector<ProcessInfo> Available() const;
 
-    // The process module beside the executable (../lib or the same folder).
-    static std::string DefaultModulePath();
     // The description of the thread's error information, or the system text.
     static std::string LastErrorText(HRESULT hr);
 

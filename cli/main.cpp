@@ -1,27 +1,33 @@
-// leafmend: runs page processes over scanned page files.
+// The leafmend command line over the command library: parses arguments with
+// CLI11 and calls the library; exit code 0 when every page went through, 1
+// when a page or file failed, 2 for usage errors.
 //   leafmend run -p Rotate -p "Rotate RotationAngle=180" INPUT... -o OUTDIR
-//   leafmend run --job JOB.xml INPUT... -o OUTDIR
+//   leafmend run --job JOB.xml INPUT... -o OUTDIR [--dry-run] [--from-file LIST | -]
 //   leafmend save-job -p ... -o JOB.xml
 //   leafmend list
-//   leafmend show NAME [-p KEY=VALUE]...
+//   leafmend show NAME [-p KEY=VALUE]... [--help]
 //   leafmend register | unregister
+#include "cli/AtomicFile.h"
 #include "cli/BatchRunner.h"
+#include "cli/CliError.h"
+#include "cli/InputList.h"
 #include "cli/JobFile.h"
 #include "cli/ProcessFactory.h"
-#include "platform/com/Activation.h"
+#include "cli/ProcessModule.h"
+#include "cli/Text.h"
+#include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
 
 #include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
-#include <dlfcn.h>
-
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <map>
 
 namespace {
+
+constexpr int kUsageError = 2;
 
 // The pipeline from the job file (if any) followed by the -p processes; --zone
 // zones go to every zone-capable process.
@@ -31,8 +37,9 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
     std::vector<PipelineStep> steps;
     if (!jobPath.empty()) steps = JobFile::Load(jobPath, factory);
     for (const std::string& processText : processTexts) {
-        std::string name = processText.substr(0, processText.find(' '));
-        steps.push_back(PipelineStep{name, factory.CreateFromText(processText)});
+        const std::string name = processText.substr(0, processText.find(' '));
+        const std::string kind = factory.ShortName(name);
+        steps.push_back(PipelineStep{kind, factory.CreateFromText(processText), kind});
     }
     if (steps.empty()) throw CliError("no process given: name one with -p or --job (see 'leafmend list')");
     if (!zones.empty()) {
@@ -47,48 +54,55 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
     return steps;
 }
 
-int RunCommand(const std::string& jobPath, const std::vector<std::string>& processTexts,
-               const std::vector<std::string>& zones, const std::vector<std::string>& inputs,
-               const std::string& outputDir, const std::string& reportPath, bool failFast, bool quiet, int jobs) {
+struct RunArguments {
+    std::string jobPath, outputDir, reportPath, listFile;
+    std::vector<std::string> processTexts, zones, inputs;
+    bool failFast = false, quiet = false, dryRun = false;
+    unsigned long long maxPixels = 0;  // 0: the image library's default
+    int jobs = 1;
+};
+
+int RunCommand(const RunArguments& args) {
+    const std::vector<std::string> inputs = InputList::Gather(args.inputs, std::cin, args.listFile);
+    // A dry run without inputs checks the pipeline (and job file) alone.
+    if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
+    if (!args.dryRun && args.outputDir.empty()) throw CliError("--output is required (or --dry-run)");
+    BatchRunner::CheckTargets(inputs, args.outputDir, args.reportPath);
+    if (args.maxPixels) imagefile::SetMaxPixels(args.maxPixels);
     ProcessFactory factory;
-    std::map<std::string, std::string> outputs;
-    for (const std::string& input : inputs) {
-        const std::string name = std::filesystem::path(input).filename().string();
-        const auto [first, fresh] = outputs.emplace(name, input);
-        std::error_code ec;
-        if (!fresh)
-            throw CliError(input + " and " + first->second + " would both be written as " + name +
-                           " in the output folder; give each file once and run same-named files separately");
-        const auto target = std::filesystem::path(outputDir) / std::filesystem::path(input).filename();
-        if (std::filesystem::exists(target) && std::filesystem::equivalent(target, input, ec))
-            throw CliError(input + ": the output would overwrite the input; choose another output folder");
-    }
-    BatchOptions options{outputDir, failFast, !quiet && ::isatty(STDERR_FILENO), jobs};
-    BatchRunner runner([&] { return BuildPipeline(factory, jobPath, processTexts, zones); }, options);
+    BatchOptions options{args.outputDir, args.failFast, !args.quiet && ::isatty(STDERR_FILENO), args.dryRun, args.jobs};
+    BatchRunner runner([&] { return BuildPipeline(factory, args.jobPath, args.processTexts, args.zones); }, options);
     BatchResult result = runner.Run(inputs);
-    if (!reportPath.empty()) {
-        std::ofstream out(reportPath);
-        out << result.report.dump(2) << "\n";
-        if (!out) throw CliError("cannot write the report " + reportPath);
-    }
-    if (!quiet) {
-        std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
-                  << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
-                  << result.failedFiles << " file(s) unreadable or unwritable.\n";
-        if (result.unhandledPages)
-            std::cout << result.unhandledPages << " page(s) were left alone by a process that did not handle them"
-                      << " (unsupported depth or setting; see the status messages in --report).\n";
-        std::cout << "Wrote " << result.written.size() << " file(s) to " << outputDir << "\n";
+    if (!args.reportPath.empty() && !args.dryRun) result.report.Write(args.reportPath);
+    if (!args.quiet) {
+        if (args.dryRun) {
+            std::cout << "Checked " << inputs.size() << " file(s), " << result.pages
+                      << " page(s): " << result.failedFiles << " file(s) unreadable. Nothing was written.\n";
+        } else {
+            std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
+                      << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
+                      << result.failedFiles << " file(s) unreadable or unwritable.\n";
+            if (result.unhandledPages)
+                std::cout << result.unhandledPages << " page(s) were left alone by a process that did not handle them"
+                          << " (unsupported depth or setting; see the status messages in --report).\n";
+            std::cout << "Wrote " << result.written.size() << " file(s) to " << text::Printable(args.outputDir) << "\n";
+        }
     }
     return (result.failedPages || result.failedFiles) ? 1 : 0;
+}
+
+void PrintProperties(const std::vector<PropertyInfo>& properties) {
+    for (const PropertyInfo& property : properties) {
+        std::cout << "    " << property.name << "  " << property.type << "  default " << property.value << "\n";
+        if (!property.meaning.empty()) std::cout << "        " << property.meaning << "\n";
+    }
 }
 
 int ListCommand() {
     ProcessFactory factory;
     for (const ProcessInfo& info : factory.Available()) {
         std::cout << info.shortName << "  (" << info.progId << ")\n";
-        for (const PropertyInfo& property : info.properties)
-            std::cout << "    " << property.name << "  " << property.type << "  default " << property.value << "\n";
+        PrintProperties(info.properties);
     }
     return 0;
 }
@@ -101,6 +115,15 @@ int ShowCommand(const std::string& name, const std::vector<std::string>& assignm
     const HRESULT hr = process->get_XML(&xml);
     if (FAILED(hr)) throw CliError("cannot describe " + name + ": " + ProcessFactory::LastErrorText(hr));
     std::cout << xml.utf8();
+    return 0;
+}
+
+// `show NAME --help`: the subcommand's help, then the process's properties with their meanings.
+int ShowHelp(const std::string& name) {
+    ProcessFactory factory;
+    CComPtr<IZRProcessEx> process = factory.Create(name);
+    std::cout << "\nProperties of " << factory.ShortName(name) << " (" << factory.ResolveProgId(name) << "):\n";
+    PrintProperties(ProcessFactory::Properties(process));
     return 0;
 }
 
@@ -118,57 +141,79 @@ int RegisterCommand(bool unregister) {
     Registry& registry = Registry::Instance();
     registry.SetVolatile(false);
     registry.Reset();
-    const std::string path = ProcessFactory::DefaultModulePath();
-    void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) throw CliError("cannot load the process module " + path + ": " + ::dlerror());
-    auto call =
-        reinterpret_cast<HRESULT (*)()>(::dlsym(module, unregister ? "DllUnregisterServer" : "DllRegisterServer"));
-    const HRESULT hr = call ? call() : E_UNEXPECTED;
+    const ProcessModule& module = ProcessModule::Load();
+    const HRESULT hr = unregister ? module.Unregister() : module.Register();
     if (FAILED(hr))
-        throw CliError(std::string("cannot ") + (unregister ? "unregister" : "register") + " the process module in " +
-                       registry.BackingFile() + ": " + ProcessFactory::LastErrorText(hr));
-    std::cout << (unregister ? "Unregistered " : "Registered ") << path << " in " << registry.BackingFile() << "\n";
+        throw RunFailure(std::string("cannot ") + (unregister ? "unregister" : "register") + " the process module in " +
+                         registry.BackingFile() + ": " + ProcessFactory::LastErrorText(hr));
+    std::cout << (unregister ? "Unregistered " : "Registered ") << module.Path() << " in " << registry.BackingFile()
+              << "\n";
     return 0;
+}
+
+// An argument before "--" that looks like a file but starts with '-'.
+std::string DashFileHint(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--") break;
+        if (argument.size() < 2 || argument[0] != '-' || argument[1] == '-') continue;
+        std::error_code ec;
+        const std::string extension = text::Lower(std::filesystem::path(argument).extension().string());
+        if (std::filesystem::exists(argument, ec) || extension == ".tif" || extension == ".tiff" ||
+            extension == ".png" || extension == ".jpg" || extension == ".jpeg")
+            return "leafmend: " + argument +
+                   " is taken as an option; to name an input file that starts with '-', put "
+                   "it after --, e.g. leafmend run -p Invert -o out -- " +
+                   argument + "\n";
+    }
+    return "";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    AtomicFile::InstallSignalCleanup();
     CLI::App app{"leafmend: cleans up scanned pages (TIFF, PNG, JPEG) with a pipeline of processes."};
     app.require_subcommand(1);
 
     auto* run = app.add_subcommand("run", "Run processes over every page of the input files.");
-    std::vector<std::string> processTexts, inputs, zones;
-    std::string outputDir, reportPath, jobPath;
-    bool failFast = false, quiet = false;
-    int jobs = 1;
-    run->add_option("-p,--process", processTexts,
+    RunArguments args;
+    run->add_option("-p,--process", args.processTexts,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
                     "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token "
-                    "zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that "
-                    "process.")
+                    "zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that process.")
         ->allow_extra_args(false);
-    run->add_option("--job", jobPath,
+    run->add_option("--job", args.jobPath,
                     "A job file: Process elements as processes save them (see 'leafmend show' and 'leafmend "
                     "save-job'), run in document order before any -p processes.")
         ->check(CLI::ExistingFile);
     const char* zoneHelp =
         "A zone LEFT,TOP,WIDTH,HEIGHT in pixels for every zone-capable process (Invert); repeatable. "
         "Zones limit such processes to those rectangles.";
-    run->add_option("--zone", zones, zoneHelp)->allow_extra_args(false);
-    run->add_option("inputs", inputs, "Input image files (TIFF, PNG, JPEG; multi-page TIFF allowed).")
-        ->required();
-    run->add_option("-o,--output", outputDir, "Output folder; each result keeps its input's file name and format.")
-        ->required();
-    run->add_option("--report", reportPath, "Write a JSON report of every page (result, messages, errors, time).");
-    run->add_flag("--fail-fast", failFast, "Stop at the first failing page instead of going on with the next.");
-    run->add_flag("-q,--quiet", quiet, "No progress bar and no summary.");
-    run->add_option("-j,--jobs", jobs, "Files processed in parallel, each worker with its own processes (default 1).")
+    run->add_option("--zone", args.zones, zoneHelp)->allow_extra_args(false);
+    run->add_option("inputs", args.inputs,
+                    "Input image files (TIFF, PNG, JPEG; multi-page TIFF allowed). '-' reads one path a line from "
+                    "standard input; names starting with '-' go after --.");
+    run->add_option("--from-file", args.listFile, "Read input paths from this file, one a line.");
+    run->add_option("-o,--output", args.outputDir,
+                    "Output folder; each result keeps its input's file name and format.");
+    run->add_option("--report", args.reportPath, "Write a JSON report of every page (result, messages, errors, time).");
+    run->add_option("--max-pixels", args.maxPixels,
+                    "Largest page to decode, in pixels (default 400 million); a larger page fails as too large "
+                    "before any memory is taken for it.")
+        ->check(CLI::PositiveNumber);
+    run->add_flag("--dry-run", args.dryRun, "Check the pipeline, the job file and the inputs; write nothing.");
+    run->add_flag("--fail-fast", args.failFast,
+                  "Stop at the first failing page (its file is not written) instead of going on with the next.");
+    run->add_flag("-q,--quiet", args.quiet, "No progress bar and no summary.");
+    run->add_option("-j,--jobs", args.jobs,
+                    "Files processed in parallel, each worker with its own processes (default 1).")
         ->check(CLI::Range(1, 256));
 
-    app.add_subcommand("list", "List the available processes with their properties and defaults.");
+    app.add_subcommand("list", "List the available processes with their properties, defaults and meanings.");
 
-    auto* show = app.add_subcommand("show", "Print a process's saved XML (with -p KEY=VALUE properties set).");
+    auto* show = app.add_subcommand(
+        "show", "Print a process's saved XML (with -p KEY=VALUE properties set); with --help, its properties.");
     std::string showName;
     std::vector<std::string> showProps;
     show->add_option("name", showName, "Process name or ProgID.")->required();
@@ -187,12 +232,19 @@ int main(int argc, char** argv) {
     auto* unreg = app.add_subcommand("unregister", "Remove the process module's registration.");
 
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e);
-    }
-    try {
-        if (*run) return RunCommand(jobPath, processTexts, zones, inputs, outputDir, reportPath, failFast, quiet, jobs);
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::CallForHelp& e) {
+            app.exit(e);
+            if (*show && !showName.empty()) return ShowHelp(showName);
+            return 0;
+        } catch (const CLI::ParseError& e) {
+            if (e.get_exit_code() == 0) return app.exit(e);
+            app.exit(e);
+            std::cerr << DashFileHint(argc, argv);
+            return kUsageError;
+        }
+        if (*run) return RunCommand(args);
         if (*saveJob) return SaveJobCommand(jobProcessTexts, jobZones, jobOutput);
         if (app.got_subcommand("list")) return ListCommand();
         if (*show) return ShowCommand(showName, showProps);
@@ -200,10 +252,13 @@ int main(int argc, char** argv) {
         if (*unreg) return RegisterCommand(true);
     } catch (const CliError& e) {
         std::cerr << "leafmend: " << e.what() << "\n";
-        return 2;
+        return kUsageError;
+    } catch (const RunFailure& e) {
+        std::cerr << "leafmend: " << e.what() << "\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "leafmend: " << e.what() << "\n";
-        return 2;
+        return 1;
     }
     return 0;
 }

@@ -40,6 +40,13 @@ bool Dib::Fits(long long width, long long height, WORD bits) {
     return stride * static_cast<std::size_t>(height) <= kMaxPixelBytes;
 }
 
+bool Dib::intact() const {
+    if (empty() || capacity() < sizeof(BITMAPINFOHEADER)) return false;
+    const BITMAPINFOHEADER& h = *header();
+    return h.biSize == sizeof(BITMAPINFOHEADER) && Fits(h.biWidth, h.biHeight, h.biBitCount) &&
+           dib::PackedSize(h) <= capacity();
+}
+
 Dib Dib::Create(LONG width, LONG height, WORD bits, LONG dpiX, LONG dpiY, Fill fill) {
     BITMAPINFOHEADER h{};
     h.biSize = sizeof(BITMAPINFOHEADER);

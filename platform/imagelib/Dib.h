@@ -37,6 +37,9 @@ public:
     std::size_t stride() const { return dib::Stride(width(), bits()); }
     std::size_t size() const { return dib::PackedSize(*header()); }
     std::size_t capacity() const { return words_.size() * sizeof(std::uint32_t); }
+    // The header still describes a page this memory holds (a caller may have
+    // written through the raw pointer).
+    bool intact() const;
 
     // Row y of the page counted from the top (memory row height - 1 - y).
     BYTE* topRow(LONG y) { return dib::Bits(header()) + static_cast<std::size_t>(height() - 1 - y) * stride(); }

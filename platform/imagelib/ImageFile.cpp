@@ -1,16 +1,25 @@
-// Page files for the host: TIFF (many pages; G4 for 1-bit, deflate otherwise),
-// PNG and JPEG (quality 90), decoded and encoded by Leptonica with resolution
-// carried both ways. Reading or writing a page is O(pixels); finding page n of
-// a TIFF walks the n directories before it. Every failure is a status plus a
-// one-line cause; broken files never get further than the decoder.
+// Page files for the host: the page-at-a-time reader and writer and the
+// whole-file helpers built on them. TIFF goes through libtiff (TiffReader,
+// TiffWriter), PNG and JPEG through libpng and libjpeg (PngCodec, JpegCodec);
+// every library message is caught and becomes the page's error text. Reading
+// or writing a page is O(pixels) with one page of memory; opening a TIFF
+// walks all its directories once.
 #include "platform/imagelib/BitmapTable.h"
-#include "platform/imagelib/DibPixConverter.h"
 #include "platform/imagelib/ImageWrapper.h"
+#include "platform/imagelib/JpegCodec.h"
+#include "platform/imagelib/PageLimits.h"
+#include "platform/imagelib/PngCodec.h"
+#include "platform/imagelib/TemporaryFile.h"
+#include "platform/imagelib/TiffReader.h"
+#include "platform/imagelib/TiffWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -20,43 +29,62 @@ namespace {
 
 using imagelib::BitmapTable;
 using imagelib::Dib;
-using imagelib::DibPixConverter;
-using imagelib::PixPtr;
 
 struct FileCloser {
     void operator()(FILE* fp) const { std::fclose(fp); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-int Fail(std::string* error, int status, const std::string& path, const std::string& cause) {
-    if (error) *error = path + ": " + cause;
-    return status;
+int ReadStatus(int err) {
+    return (err == ENOENT || err == ENOTDIR) ? IMG_FILE_NOT_FOUND
+           : (err == EACCES || err == EPERM) ? IMG_FILE_ACCESS_DENIED
+                                             : IMG_FILE_READ_ERROR;
 }
 
-// Opens for reading; on failure the status tells missing from forbidden.
-FilePtr OpenForReading(const std::string& path, int* status, std::string* error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        *status = Fail(error, IMG_FILE_READ_ERROR, path, "is a directory");
-        return nullptr;
-    }
-    FilePtr fp(std::fopen(path.c_str(), "rb"));
-    if (fp) {
-        *status = IMG_OK;
-        return fp;
-    }
-    const int err = errno;
-    const int code = (err == ENOENT || err == ENOTDIR) ? IMG_FILE_NOT_FOUND
-                     : (err == EACCES || err == EPERM) ? IMG_FILE_ACCESS_DENIED
-                                                       : IMG_FILE_READ_ERROR;
-    *status = Fail(error, code, path, std::strerror(err));
-    return nullptr;
+std::string ReadCause(int err) {
+    if (err == ENOENT || err == ENOTDIR) return "no such file";
+    if (err == EACCES || err == EPERM) return "permission denied";
+    return std::strerror(err);
 }
 
-ImageFileFormat SniffStream(FILE* fp) {
+// Opens a regular file for reading. Folders, FIFOs and devices are refused
+// from their metadata, never opened (opening a FIFO would wait for a writer).
+int OpenRegular(const std::string& path, int* fd, std::uint64_t* size, std::string* error) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        *error = ReadCause(err);
+        return ReadStatus(err);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        *error = "is a folder";
+        return IMG_FILE_READ_ERROR;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        *error = "not a regular file";
+        return IMG_FILE_READ_ERROR;
+    }
+    // Non-blocking in case the name was swapped for a FIFO since the stat.
+    const int opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (opened < 0) {
+        const int err = errno;
+        *error = ReadCause(err);
+        return ReadStatus(err);
+    }
+    if (::fstat(opened, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(opened);
+        *error = "not a regular file";
+        return IMG_FILE_READ_ERROR;
+    }
+    ::fcntl(opened, F_SETFL, ::fcntl(opened, F_GETFL) & ~O_NONBLOCK);
+    *fd = opened;
+    *size = static_cast<std::uint64_t>(st.st_size);
+    return IMG_OK;
+}
+
+ImageFileFormat SniffDescriptor(int fd) {
     unsigned char head[8] = {};
-    const std::size_t got = std::fread(head, 1, sizeof head, fp);
-    std::rewind(fp);
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
     static const unsigned char kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (got >= 8 && std::memcmp(head, kPng, 8) == 0) return ImageFileFormat::Png;
     if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return ImageFileFormat::Jpeg;
@@ -66,134 +94,314 @@ ImageFileFormat SniffStream(FILE* fp) {
     return ImageFileFormat::Unknown;
 }
 
-int TiffPageCount(FILE* fp) {
-    l_int32 count = 0;
-    const bool ok = tiffGetCount(fp, &count) == 0;
-    std::rewind(fp);
-    return ok ? count : 0;
-}
-
-// Any page the decoder hands back becomes a 1-, 8- or 24-bit handle.
-int AddPage(PIX* decoded, const std::string& path, std::string* error) {
-    const PixPtr page = DibPixConverter::Normalise(decoded);
-    if (!page) return Fail(error, IMG_BAD_FILE_FORMAT, path, "unsupported pixel layout");
-    const int bits = pixGetDepth(page.get()) == 32 ? 24 : pixGetDepth(page.get());
-    if (!Dib::Fits(pixGetWidth(page.get()), pixGetHeight(page.get()), static_cast<WORD>(bits)))
-        return Fail(error, IMG_BAD_FILE_FORMAT, path, "page too large");
-    return BitmapTable::Instance().add(DibPixConverter::ToDib(page.get()));
-}
-
-// A copy of the handle's page as a Leptonica image, suited to the format.
-PixPtr PageForWriting(int handle, ImageFileFormat format) {
-    const auto entry = BitmapTable::Instance().find(handle);
-    if (!entry) return nullptr;
-    PixPtr pix;
-    {
-        std::lock_guard lock(entry->mutex);
-        if (entry->dib.empty()) return nullptr;
-        pix = DibPixConverter::ToPix(entry->dib);
-    }
-    if (pix && format == ImageFileFormat::Jpeg && pixGetDepth(pix.get()) == 1)
-        pix.reset(pixConvert1To8(nullptr, pix.get(), 255, 0));
-    return pix;
-}
-
-int Encode(FILE* fp, PIX* pix, ImageFileFormat format, bool first) {
-    switch (format) {
-        case ImageFileFormat::Tiff:
-            return pixWriteStreamTiffWA(fp, pix, pixGetDepth(pix) == 1 ? IFF_TIFF_G4 : IFF_TIFF_ZIP, first ? "w" : "a");
-        case ImageFileFormat::Png:
-            return pixWriteStreamPng(fp, pix, 0.0f);
-        case ImageFileFormat::Jpeg:
-            return pixWriteStreamJpeg(fp, pix, 90, 0);
-        default:
-            return 1;
-    }
-}
-
 }  // namespace
 
-ImageFileFormat Sniff(const std::string& path) {
-    int status = IMG_OK;
-    const FilePtr fp = OpenForReading(path, &status, nullptr);
-    return fp ? SniffStream(fp.get()) : ImageFileFormat::Unknown;
+void SetMaxPixels(unsigned long long pixels) { imagelib::PageLimits::SetMaxPixels(pixels); }
+
+unsigned long long MaxPixels() { return imagelib::PageLimits::MaxPixels(); }
+
+// ---- PageReader ----
+
+struct PageReader::State {
+    ImageFileFormat format = ImageFileFormat::Unknown;
+    int pages = 0;
+    std::string error;
+    imagelib::TiffReader tiff;
+    FilePtr file;  // PNG and JPEG
+};
+
+PageReader::PageReader() : state_(new State) {}
+
+PageReader::~PageReader() { delete state_; }
+
+int PageReader::open(const std::string& path) {
+    try {
+        delete state_;
+        state_ = nullptr;
+        state_ = new State;
+        State& s = *state_;
+        int fd = -1;
+        std::uint64_t size = 0;
+        int status = OpenRegular(path, &fd, &size, &s.error);
+        if (status < 0) return status;
+        s.format = SniffDescriptor(fd);
+        switch (s.format) {
+            case ImageFileFormat::Tiff:
+                status = s.tiff.open(fd, size, &s.error);
+                if (status < 0) return status;
+                s.pages = s.tiff.pageCount();
+                return IMG_OK;
+            case ImageFileFormat::Png:
+            case ImageFileFormat::Jpeg:
+                s.file.reset(::fdopen(fd, "rb"));
+                if (!s.file) {
+                    ::close(fd);
+                    s.error = "out of memory";
+                    return IMG_OUT_OF_MEMORY;
+                }
+                status = s.format == ImageFileFormat::Png ? imagelib::PngCodec::Check(s.file.get(), &s.error)
+                                                          : imagelib::JpegCodec::Check(s.file.get(), &s.error);
+                if (status < 0) return status;
+                s.pages = 1;
+                return IMG_OK;
+            default:
+                ::close(fd);
+                s.error = "not a TIFF, PNG or JPEG file";
+                return IMG_BAD_FILE_FORMAT;
+        }
+    } catch (const std::bad_alloc&) {
+        if (!state_) return IMG_OUT_OF_MEMORY;
+        state_->error = "out of memory";
+        return IMG_OUT_OF_MEMORY;
+    }
 }
 
-int CountPages(const std::string& path) {
-    int status = IMG_OK;
-    const FilePtr fp = OpenForReading(path, &status, nullptr);
-    if (!fp) return status;
-    l_int32 w = 0, h = 0, bps = 0, spp = 0, cmap = 0;
-    switch (SniffStream(fp.get())) {
-        case ImageFileFormat::Tiff: {
-            const int count = TiffPageCount(fp.get());
-            return count > 0 ? count : IMG_BAD_FILE_FORMAT;
+ImageFileFormat PageReader::format() const { return state_ ? state_->format : ImageFileFormat::Unknown; }
+
+int PageReader::pageCount() const { return state_ ? state_->pages : 0; }
+
+const std::string& PageReader::error() const {
+    static const std::string kNone = "out of memory";
+    return state_ ? state_->error : kNone;
+}
+
+int PageReader::readPage(int index) {
+    if (!state_) return IMG_OUT_OF_MEMORY;
+    State& s = *state_;
+    try {
+        s.error.clear();
+        if (s.pages == 0) {
+            s.error = "no file is open";
+            return IMG_BAD_ARGUMENT;
         }
-        case ImageFileFormat::Png:
-            return freadHeaderPng(fp.get(), &w, &h, &bps, &spp, &cmap) == 0 ? 1 : IMG_BAD_FILE_FORMAT;
-        case ImageFileFormat::Jpeg:
-            return freadHeaderJpeg(fp.get(), &w, &h, &spp, nullptr, nullptr) == 0 ? 1 : IMG_BAD_FILE_FORMAT;
-        default:
-            return IMG_BAD_FILE_FORMAT;
+        if (index < 0 || index >= s.pages) {
+            s.error = "no page " + std::to_string(index + 1) + " (the file has " + std::to_string(s.pages) + ")";
+            return IMG_BAD_ARGUMENT;
+        }
+        Dib dib;
+        int status = IMG_OK;
+        if (s.format == ImageFileFormat::Tiff) {
+            status = s.tiff.readPage(index, &dib, &s.error);
+        } else {
+            std::rewind(s.file.get());
+            status = s.format == ImageFileFormat::Png ? imagelib::PngCodec::Read(s.file.get(), &dib, &s.error)
+                                                      : imagelib::JpegCodec::Read(s.file.get(), &dib, &s.error);
+        }
+        if (status < 0) return status;
+        return BitmapTable::Instance().add(std::move(dib));
+    } catch (const std::bad_alloc&) {
+        s.error = "page " + std::to_string(index + 1) + ": out of memory";
+        return IMG_OUT_OF_MEMORY;
     }
+}
+
+// ---- PageWriter ----
+
+struct PageWriter::State {
+    ImageFileFormat format = ImageFileFormat::Unknown;
+    std::string target;
+    std::string error;
+    imagelib::TemporaryFile file;
+    std::unique_ptr<imagelib::TiffWriter> tiff;
+    int pages = 0;
+    bool failed = false;
+};
+
+PageWriter::PageWriter() : state_(new State) {}
+
+PageWriter::~PageWriter() { delete state_; }
+
+int PageWriter::begin(const std::string& target, ImageFileFormat format) {
+    if (!state_) return IMG_OUT_OF_MEMORY;
+    State& s = *state_;
+    try {
+        s.file.remove();
+        s.tiff.reset();
+        s.pages = 0;
+        s.failed = true;  // until begin succeeds
+        s.error.clear();
+        s.format = format;
+        s.target = target;
+        if (format == ImageFileFormat::Unknown) {
+            s.error = target + ": no file format given";
+            return IMG_BAD_ARGUMENT;
+        }
+        int status = s.file.create(target, &s.error);
+        if (status < 0) {
+            s.error = target + ": " + s.error;
+            return status;
+        }
+        if (format == ImageFileFormat::Tiff) {
+            const int copy = ::dup(s.file.fd());
+            if (copy < 0) {
+                s.error = target + ": " + std::strerror(errno);
+                s.file.remove();
+                return IMG_FILE_WRITE_ERROR;
+            }
+            s.tiff = std::make_unique<imagelib::TiffWriter>();
+            status = s.tiff->open(copy, &s.error);
+            if (status < 0) {
+                s.error = target + ": " + s.error;
+                s.file.remove();
+                return status;
+            }
+        }
+        s.failed = false;
+        return IMG_OK;
+    } catch (const std::bad_alloc&) {
+        s.file.remove();
+        s.error = "out of memory";
+        return IMG_OUT_OF_MEMORY;
+    }
+}
+
+int PageWriter::append(int handle) {
+    if (!state_) return IMG_OUT_OF_MEMORY;
+    State& s = *state_;
+    auto fail = [&](int status, const std::string& cause) {
+        s.failed = true;
+        s.error = s.target + ": " + cause;
+        s.tiff.reset();
+        s.file.remove();
+        return status;
+    };
+    if (s.failed || s.file.fd() < 0) return fail(IMG_BAD_ARGUMENT, "the file was not begun or has failed");
+    if (s.format != ImageFileFormat::Tiff && s.pages > 0)
+        return fail(IMG_BAD_ARGUMENT, "only TIFF files hold several pages");
+    try {
+        const auto entry = BitmapTable::Instance().find(handle);
+        if (!entry) return fail(IMG_BAD_HANDLE, "bad image handle " + std::to_string(handle));
+        std::lock_guard lock(entry->mutex);
+        if (entry->dib.empty()) return fail(IMG_BAD_HANDLE, "bad image handle " + std::to_string(handle));
+        if (!entry->dib.intact()) return fail(IMG_INTERNAL_ERROR, "the page's header no longer fits its pixels");
+        std::string cause;
+        int status = IMG_OK;
+        if (s.format == ImageFileFormat::Tiff) {
+            status = s.tiff->append(entry->dib, &cause);
+        } else {
+            const int copy = ::dup(s.file.fd());
+            FilePtr out(copy >= 0 ? ::fdopen(copy, "wb") : nullptr);
+            if (!out) {
+                if (copy >= 0) ::close(copy);
+                return fail(IMG_FILE_WRITE_ERROR, std::strerror(errno));
+            }
+            status = s.format == ImageFileFormat::Png ? imagelib::PngCodec::Write(out.get(), entry->dib, &cause)
+                                                      : imagelib::JpegCodec::Write(out.get(), entry->dib, &cause);
+            const bool flushed = std::fflush(out.get()) == 0 && !std::ferror(out.get());
+            const int err = errno;
+            if (std::fclose(out.release()) != 0 || !flushed) {
+                if (status == IMG_OK) {
+                    status = IMG_FILE_WRITE_ERROR;
+                    cause = std::strerror(err);
+                }
+            }
+        }
+        if (status < 0) return fail(status, cause);
+        ++s.pages;
+        return IMG_OK;
+    } catch (const std::bad_alloc&) {
+        return fail(IMG_OUT_OF_MEMORY, "out of memory");
+    }
+}
+
+int PageWriter::commit() {
+    if (!state_) return IMG_OUT_OF_MEMORY;
+    State& s = *state_;
+    if (s.failed || s.file.fd() < 0) {
+        s.file.remove();
+        if (s.error.empty()) s.error = s.target + ": the file was not begun";
+        return IMG_BAD_ARGUMENT;
+    }
+    if (s.pages == 0) {
+        s.failed = true;
+        s.file.remove();
+        s.error = s.target + ": no pages to write";
+        return IMG_BAD_ARGUMENT;
+    }
+    std::string cause;
+    if (s.tiff) {
+        const int status = s.tiff->finish(&cause);
+        s.tiff.reset();
+        if (status < 0) {
+            s.failed = true;
+            s.file.remove();
+            s.error = s.target + ": " + cause;
+            return status;
+        }
+    }
+    const int status = s.file.commit(&cause);
+    s.failed = true;  // a writer commits once
+    if (status < 0) s.error = cause;
+    return status;
+}
+
+void PageWriter::abandon() {
+    if (!state_) return;
+    state_->tiff.reset();
+    state_->file.remove();
+    state_->failed = true;
+}
+
+int PageWriter::pageCount() const { return state_ ? state_->pages : 0; }
+
+const std::string& PageWriter::temporaryPath() const {
+    static const std::string kNone;
+    return state_ ? state_->file.path() : kNone;
+}
+
+const std::string& PageWriter::error() const {
+    static const std::string kNone = "out of memory";
+    return state_ ? state_->error : kNone;
+}
+
+bool IsTemporaryFileName(const std::string& fileName) { return imagelib::TemporaryFile::IsTemporaryName(fileName); }
+
+void RemoveTemporaryFilesNow() { imagelib::TemporaryFile::RemoveAllNow(); }
+
+// ---- whole-file helpers ----
+
+ImageFileFormat Sniff(const std::string& path) {
+    int fd = -1;
+    std::uint64_t size = 0;
+    std::string error;
+    if (OpenRegular(path, &fd, &size, &error) < 0) return ImageFileFormat::Unknown;
+    const ImageFileFormat format = SniffDescriptor(fd);
+    ::close(fd);
+    return format;
+}
+
+int CountPages(const std::string& path, std::string* error) {
+    PageReader reader;
+    const int status = reader.open(path);
+    if (status < 0) {
+        if (error) *error = path + ": " + reader.error();
+        return status;
+    }
+    return reader.pageCount();
 }
 
 int LoadPage(const std::string& path, int index, std::string* error) {
-    try {
-        int status = IMG_OK;
-        const FilePtr fp = OpenForReading(path, &status, error);
-        if (!fp) return status;
-        const ImageFileFormat format = SniffStream(fp.get());
-        if (format == ImageFileFormat::Unknown)
-            return Fail(error, IMG_BAD_FILE_FORMAT, path, "not a TIFF, PNG or JPEG file");
-        const int pages = format == ImageFileFormat::Tiff ? TiffPageCount(fp.get()) : 1;
-        if (pages <= 0) return Fail(error, IMG_BAD_FILE_FORMAT, path, "unreadable TIFF directory");
-        if (index < 0 || index >= pages)
-            return Fail(error, IMG_BAD_ARGUMENT, path,
-                        "no page " + std::to_string(index + 1) + " (file has " + std::to_string(pages) + ")");
-        PixPtr decoded;
-        if (format == ImageFileFormat::Tiff) {
-            decoded.reset(pixReadStreamTiff(fp.get(), index));
-        } else if (format == ImageFileFormat::Png) {
-            decoded.reset(pixReadStreamPng(fp.get()));
-        } else {
-            l_int32 warnings = 0;
-            decoded.reset(pixReadStreamJpeg(fp.get(), 0, 1, &warnings, 0));
-            if (decoded && warnings > 0) decoded.reset();
-        }
-        if (!decoded) return Fail(error, IMG_BAD_FILE_FORMAT, path, "damaged or unsupported image data");
-        return AddPage(decoded.get(), path, error);
-    } catch (const std::bad_alloc&) {
-        return Fail(error, IMG_OUT_OF_MEMORY, path, "out of memory");
-    }
+    PageReader reader;
+    int status = reader.open(path);
+    if (status >= 0) status = reader.readPage(index);
+    if (status < 0 && error) *error = path + ": " + reader.error();
+    return status;
 }
 
 int SavePages(const std::string& path, const std::vector<int>& handles, ImageFileFormat format, std::string* error) {
-    if (format == ImageFileFormat::Unknown) return Fail(error, IMG_BAD_ARGUMENT, path, "no file format given");
-    if (handles.empty()) return Fail(error, IMG_BAD_ARGUMENT, path, "no pages to write");
+    auto fail = [&](int status, const std::string& cause) {
+        if (error) *error = cause;
+        return status;
+    };
+    if (format == ImageFileFormat::Unknown) return fail(IMG_BAD_ARGUMENT, path + ": no file format given");
+    if (handles.empty()) return fail(IMG_BAD_ARGUMENT, path + ": no pages to write");
     if (format != ImageFileFormat::Tiff && handles.size() > 1)
-        return Fail(error, IMG_BAD_ARGUMENT, path, "only TIFF files hold several pages");
-
-    std::vector<PixPtr> pages;
-    for (const int handle : handles) {
-        PixPtr pix = PageForWriting(handle, format);
-        if (!pix) return Fail(error, IMG_BAD_HANDLE, path, "bad image handle " + std::to_string(handle));
-        pages.push_back(std::move(pix));
-    }
-    FilePtr fp(std::fopen(path.c_str(), format == ImageFileFormat::Tiff ? "wb+" : "wb"));
-    if (!fp) {
-        const int err = errno;
-        return Fail(error, (err == EACCES || err == EPERM) ? IMG_FILE_ACCESS_DENIED : IMG_FILE_WRITE_ERROR, path,
-                    std::strerror(err));
-    }
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (Encode(fp.get(), pages[i].get(), format, i == 0) != 0)
-            return Fail(error, IMG_FILE_WRITE_ERROR, path, "could not encode page " + std::to_string(i + 1));
-    }
-    const bool flushed = std::fflush(fp.get()) == 0 && !std::ferror(fp.get());
-    if (std::fclose(fp.release()) != 0 || !flushed)
-        return Fail(error, IMG_FILE_WRITE_ERROR, path, std::strerror(errno));
-    return IMG_OK;
+        return fail(IMG_BAD_ARGUMENT, path + ": only TIFF files hold several pages");
+    PageWriter writer;
+    int status = writer.begin(path, format);
+    for (std::size_t i = 0; status >= 0 && i < handles.size(); ++i) status = writer.append(handles[i]);
+    if (status >= 0) status = writer.commit();
+    return status < 0 ? fail(status, writer.error()) : IMG_OK;
 }
 
 }  // namespace imagefile

@@ -25,21 +25,13 @@ namespace {
 // Leptonica reports every problem on stderr; the statuses say it instead.
 [[maybe_unused]] const int kQuietLeptonica = setMsgSeverity(L_SEVERITY_NONE);
 
-// The header still describes a page this DIB's memory holds (a caller may
-// have written through the raw pointer).
-bool Sane(const Dib& dib, std::size_t capacity) {
-    const BITMAPINFOHEADER& h = *dib.header();
-    return h.biSize == sizeof(BITMAPINFOHEADER) && Dib::Fits(h.biWidth, h.biHeight, h.biBitCount) &&
-           dib::PackedSize(h) <= capacity;
-}
-
 template <class Op>
 int WithBitmap(int handle, Op&& op) {
     const auto entry = BitmapTable::Instance().find(handle);
     if (!entry) return IMG_BAD_HANDLE;
     std::lock_guard lock(entry->mutex);
     if (entry->dib.empty()) return IMG_BAD_HANDLE;
-    if (!Sane(entry->dib, entry->dib.capacity())) return IMG_INTERNAL_ERROR;
+    if (!entry->dib.intact()) return IMG_INTERNAL_ERROR;
     try {
         return op(entry->dib);
     } catch (const std::bad_alloc&) {

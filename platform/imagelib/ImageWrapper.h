@@ -64,6 +64,7 @@ enum ImageStatus : int {
     IMG_BAD_ARGUMENT = -14,
     IMG_INTERNAL_ERROR = -15,
     IMG_UNSUPPORTED_COLOR = -21,
+    IMG_PAGE_TOO_LARGE = -22,  // a file's page exceeds the page size limits
 };
 
 // Layout helpers shared by every caller that walks DIB memory.
@@ -129,15 +130,80 @@ public:
 enum class ImageFileFormat { Unknown, Tiff, Png, Jpeg };
 
 namespace imagefile {
-// Format from the file's first bytes; Unknown when it is none of the three.
+// Largest page the readers decode, in pixels (each side is also at most
+// 65 535). Pages above it fail with IMG_PAGE_TOO_LARGE before anything is
+// allocated. 0 restores the default of 400 million. Process-wide.
+ZR_IMAGEWRAPPER_API void SetMaxPixels(unsigned long long pixels);
+ZR_IMAGEWRAPPER_API unsigned long long MaxPixels();
+
+// Reads a page file one page at a time. open() checks the whole file first
+// (for TIFF every page's directory, size, layout and that its data lies
+// inside the file), so pageCount() is only known once nothing is missing.
+// Errors name the page ("page 3: truncated file (...)") but not the file.
+// Statuses: IMG_FILE_NOT_FOUND, IMG_FILE_ACCESS_DENIED, IMG_FILE_READ_ERROR
+// (a folder or a special file, never opened), IMG_BAD_FILE_FORMAT (not an
+// image, damaged, unsupported), IMG_PAGE_TOO_LARGE, IMG_OUT_OF_MEMORY.
+class ZR_IMAGEWRAPPER_API PageReader {
+public:
+    PageReader();
+    ~PageReader();
+    PageReader(const PageReader&) = delete;
+    PageReader& operator=(const PageReader&) = delete;
+
+    int open(const std::string& path);
+    ImageFileFormat format() const;
+    int pageCount() const;
+    // Decodes page `index` (0-based) into a new handle the caller owns; any
+    // decoder error or warning about the data fails the page.
+    int readPage(int index);
+    const std::string& error() const;
+
+private:
+    struct State;
+    State* state_;
+};
+
+// Writes a page file one page at a time into a temporary file beside the
+// target (created exclusively, never through a link); commit() renames it
+// over the target only when every page was written; otherwise, or when the
+// writer is destroyed first, the temporary file is removed. Only TIFF holds
+// several pages; 1-bit TIFF pages are G4. Errors name the file.
+class ZR_IMAGEWRAPPER_API PageWriter {
+public:
+    PageWriter();
+    ~PageWriter();
+    PageWriter(const PageWriter&) = delete;
+    PageWriter& operator=(const PageWriter&) = delete;
+
+    int begin(const std::string& target, ImageFileFormat format);
+    int append(int handle);
+    int commit();
+    void abandon();
+    int pageCount() const;
+    const std::string& temporaryPath() const;
+    const std::string& error() const;
+
+private:
+    struct State;
+    State* state_;
+};
+
+// True for the names PageWriter gives its temporary files (to find ones left
+// by a killed run).
+ZR_IMAGEWRAPPER_API bool IsTemporaryFileName(const std::string& fileName);
+// Deletes every temporary file a PageWriter has open; safe in a signal handler.
+ZR_IMAGEWRAPPER_API void RemoveTemporaryFilesNow();
+
+// Format from the file's first bytes; Unknown when it is none of the three
+// (and for folders and special files, which are not opened).
 ZR_IMAGEWRAPPER_API ImageFileFormat Sniff(const std::string& path);
-// Number of pages in the file (TIFF may hold many); negative status on failure.
-ZR_IMAGEWRAPPER_API int CountPages(const std::string& path);
+// Number of pages after checking the whole file; negative status on failure.
+ZR_IMAGEWRAPPER_API int CountPages(const std::string& path, std::string* error = nullptr);
 // Loads page `index` (0-based) into a new handle; on failure returns a negative
-// status and writes a one-line cause to *error when given.
+// status and writes "PATH: cause" to *error when given.
 ZR_IMAGEWRAPPER_API int LoadPage(const std::string& path, int index, std::string* error = nullptr);
-// Writes the handles as one file of the given format (several pages only for
-// TIFF; 1-bit TIFF pages use G4). Writes exactly `path`; callers rename.
+// Writes the handles as one file of the given format through a PageWriter
+// (several pages only for TIFF); `path` appears only when all went well.
 ZR_IMAGEWRAPPER_API int SavePages(const std::string& path, const std::vector<int>& handles, ImageFileFormat format,
                                   std::string* error = nullptr);
 }  // namespace imagefile

@@ -28,12 +28,10 @@ expect_failure() {
     check "$name leaves no output file" test "$files" -eq 0
 }
 
-# Good run: every sample is rotated by a quarter turn, sides swapped, resolution kept.
+# Good run on the samples (the pixels are checked in Command_test.cpp).
 "$leafmend" run -q -p Rotate "$samples"/skewed_specks.tif "$samples"/grey_border_rule.png -o "$work/good" \
     --report "$work/report.json"
 check "good run exits 0" test $? -eq 0
-check "good run writes the TIFF" test -s "$work/good/skewed_specks.tif"
-check "good run writes the PNG" test -s "$work/good/grey_border_rule.png"
 check "no temporary file is left" test -z "$(find "$work/good" -name '.*' -type f)"
 check "report lists both pages" test "$(grep -c '"page"' "$work/report.json")" -eq 2
 
@@ -66,13 +64,6 @@ check "mixed batch still writes the good file" test -s "$work/mixed/grey_border_
 cp "$samples/grey_border_rule.png" "$work/in.png"
 "$leafmend" run -q -p Rotate "$work/in.png" -o "$work" 2> /dev/null
 check "refuses to overwrite the input" test $? -ne 0
-
-# Parallel workers write exactly what one worker writes.
-"$leafmend" run -q -p Invert -p Rotate "$samples"/*.png "$samples"/*.tif -o "$work/serial"
-"$leafmend" run -q -j 3 -p Invert -p Rotate "$samples"/*.png "$samples"/*.tif -o "$work/parallel"
-for f in "$work"/serial/*; do
-    check "parallel run matches serial for $(basename "$f")" cmp -s "$f" "$work/parallel/$(basename "$f")"
-done
 
 # A setting a process does not handle leaves the page alone and says so.
 "$leafmend" run -p "Deskew DetectionType=lines" "$samples/grey_border_rule.png" -o "$work/unhandled" \

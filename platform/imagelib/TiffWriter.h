@@ -1,0 +1,39 @@
+// Writes TIFF pages with libtiff one at a time, straight from each page's
+// DIB: 1-bit pages as CCITT G4 (white is 0), grey and colour pages deflated,
+// resolution in dots per inch. One row of working memory; O(pixels) a page.
+// libtiff's errors and warnings land in a DecodeLog and fail the write.
+#pragma once
+
+#include "platform/imagelib/DecodeLog.h"
+#include "platform/imagelib/Dib.h"
+
+#include <string>
+#include <vector>
+
+struct tiff;
+
+namespace imagelib {
+
+class TiffWriter {
+public:
+    TiffWriter() = default;
+    ~TiffWriter();
+    TiffWriter(const TiffWriter&) = delete;
+    TiffWriter& operator=(const TiffWriter&) = delete;
+
+    // Takes over `fd` (closed by finish or the destructor).
+    int open(int fd, std::string* error);
+    int append(const Dib& dib, std::string* error);
+    // Writes what libtiff still holds and closes the descriptor.
+    int finish(std::string* error);
+
+private:
+    int fail(int status, const std::string& what, std::string* error);
+
+    struct tiff* tiff_ = nullptr;
+    DecodeLog log_;
+    std::vector<BYTE> row_;
+    int pages_ = 0;
+};
+
+}  // namespace imagelib
