@@ -1,6 +1,7 @@
 // The job loader as a library: what it refuses (with file, line and cause),
 // its limits, and what it builds from a good file.
 #include "cli/JobFile.h"
+#include "host/interfaces/ZRPageRange.h"
 
 #include "tests/cli/CommandTestSupport.h"
 
