@@ -135,8 +135,10 @@ def main():
     assert scan_boxes == cleaned_boxes, f"page sizes changed: {scan_boxes} -> {cleaned_boxes}"
 
     # The page images in the PDF are the cleaned ones: the skewed pages (1 and 3; page 2's border
-    # dominates its rows) come out upright, which sharpens the profile of ink per row.
-    profiles = run([python, "-c", ROW_PROFILE, scan, work / "OCRmyPDF_leafmend.pdf"])
+    # dominates its rows) come out upright, which sharpens the profile of ink per row. Measured on the
+    # variant that straightens and despeckles only: the main job also erases the form's rules, whose
+    # rows would otherwise dominate the profile.
+    profiles = run([python, "-c", ROW_PROFILE, scan, work / "OCRmyPDF_leafmend_200_dpi.pdf"])
     assert profiles.returncode == 0, profiles.stderr
     scanned, cleaned = ([float(v) for v in line.split()] for line in profiles.stdout.splitlines())
     for page in (0, 2):
