@@ -235,7 +235,7 @@ void ThresholdTable(bool quick, const std::string& work) {
     std::printf("\n");
     std::vector<GreyPage> pages = ThresholdPages();
     if (quick) pages = {pages[1], pages[6]};
-    for (const GreyPage& spec : pages) {
+    for (const GreyPage& pageKind : pages) {
         PageOptions clean = BaseOptions();
         clean.depth = 8;
         Pix* truthPix = RenderPage(clean);
@@ -252,12 +252,12 @@ void ThresholdTable(bool quick, const std::string& work) {
         pixDestroy(&truthPix);
 
         PageOptions o = BaseOptions();
-        o.depth = spec.depth;
-        o.paperColor = spec.paper;
+        o.depth = pageKind.depth;
+        o.paperColor = pageKind.paper;
         o.noiseSigma = 8;
         o.blur = 1;
         Pix* page = RenderPage(o);
-        if (spec.defect) spec.defect(page);
+        if (pageKind.defect) pageKind.defect(page);
         const std::string png = work + "/page.png";
         const int handle = LoadHandle(page, png);
 
@@ -269,7 +269,7 @@ void ThresholdTable(bool quick, const std::string& work) {
         ImageWrapper::delete_bitmap(handle);
         pixDestroy(&page);
 
-        std::printf("%-38s", (spec.name + " [t=" + std::to_string(lastGlobalThreshold) + "]").c_str());
+        std::printf("%-38s", (pageKind.name + " [t=" + std::to_string(lastGlobalThreshold) + "]").c_str());
         for (const Mask& r : results) {
             if (r.black.size() != truth.black.size()) {
                 std::printf(" | %-20s", "n/a");
