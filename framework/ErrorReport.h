@@ -4,6 +4,7 @@
 
 #include "framework/CZRException.h"
 #include "framework/Messages.h"
+#include "framework/QNCException.h"
 
 #include <new>
 #include <stdexcept>
@@ -17,9 +18,12 @@ constexpr HRESULT E_ZR_UNKNOWN = static_cast<HRESULT>(0x800407D1u);
 
 // Runs `body` (returning HRESULT); every exception becomes an HRESULT with
 // error information, in this order: CZRException by reference, by pointer,
-// _com_error, CAtlException, an allocation that failed ("Out of memory",
-// message 2159: the one place that turns std::bad_alloc into a page's
-// error), anything else ("Unknown error in <method>.").
+// _com_error, CAtlException, an algorithm's QNCException that names a
+// message (a page too small for the algorithm carries 2165: the host gets
+// that message, not an unknown error; one without a message id stays
+// unknown), an allocation that failed ("Out of memory", message 2159: the
+// one place that turns std::bad_alloc into a page's error), anything else
+// ("Unknown error in <method>.").
 template <class Body>
 HRESULT RunGuarded(const char* methodText, REFIID iid, Body&& body) noexcept {
     try {
@@ -36,6 +40,11 @@ HRESULT RunGuarded(const char* methodText, REFIID iid, Body&& body) noexcept {
             return Report(converted, iid);
         } catch (const CAtlException& error) {
             CZRException converted(static_cast<HRESULT>(error));
+            return Report(converted, iid);
+        } catch (const QNCException& error) {
+            CZRException converted = error.MessageId() > 0 && error.MessageId() < 0x10000
+                                         ? CZRException(static_cast<UINT>(error.MessageId()))
+                                         : CZRException(E_ZR_UNKNOWN, FormatMessageId(IDS_UNKNOWN_ERROR, methodText));
             return Report(converted, iid);
         } catch (const std::bad_alloc&) {
             CZRException converted(static_cast<UINT>(IDS_OUT_OF_MEMORY));

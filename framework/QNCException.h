@@ -1,6 +1,7 @@
 // The exception of the image algorithms: a narrow text and a message id (0
-// when none applies). Nothing catches it by type; at an interface boundary it
-// becomes the catch-all "Unknown error in %s." failure.
+// when none applies). At an interface boundary one with a message id becomes
+// that message ("Invalid image dimensions" for a page too small, 2165); one
+// without becomes the catch-all "Unknown error in %s." failure.
 #pragma once
 
 #include <cstdint>

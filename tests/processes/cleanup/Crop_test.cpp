@@ -142,8 +142,8 @@ TEST_F(CropProcessTest, PageTooNarrowForDetectionFailsAndKeepsItsPixels) {
     Set(u"CROPWHITE", CComVariant(static_cast<SHORT>(1)));
     const Grid grid(6, 50, 0);
     CComPtr<CZRDocument> document = DocumentOf(grid);
-    EXPECT_EQ(Run(document->Pages()[0]), static_cast<HRESULT>(0x800407D1u));
-    EXPECT_EQ(PeekErrorDescription(), "Unknown error in CZRCrop::Process.");
+    EXPECT_EQ(Run(document->Pages()[0]), static_cast<HRESULT>(0x80040875u));
+    EXPECT_EQ(PeekErrorDescription(), "Invalid image dimensions");
     EXPECT_EQ(GridOf(document->Pages()[0]), grid);
 }
 

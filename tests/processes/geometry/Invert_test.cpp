@@ -115,7 +115,7 @@ TEST(InvertEdgeTest, PageWithoutImageAnswersFalse) {
     EXPECT_EQ(result, VARIANT_FALSE);
 }
 
-TEST(InvertEdgeTest, ZoneRunOnNarrowPageFailsAsUnknownErrorAndKeepsPage) {
+TEST(InvertEdgeTest, ZoneRunOnNarrowPageFailsAsTooSmallAndKeepsPage) {
     Registry::Instance().SetVolatile(true);
     EnsureHostClasses();
     CComObject<CZRInvert>* object = nullptr;
@@ -128,8 +128,8 @@ TEST(InvertEdgeTest, ZoneRunOnNarrowPageFailsAsUnknownErrorAndKeepsPage) {
     zone->SetRect(ZONE_UNITS_PIXELS, 0, 0, 3, 3);
     CComPtr<CZRDocument> document = MakeDocument(7, 5, 8);
     VARIANT_BOOL result;
-    EXPECT_EQ(invert->Process(document->Pages()[0], &result), static_cast<HRESULT>(0x800407D1u));
-    EXPECT_EQ(PeekErrorDescription(), "Unknown error in CZRInvert::Process.");
+    EXPECT_EQ(invert->Process(document->Pages()[0], &result), static_cast<HRESULT>(0x80040875u));
+    EXPECT_EQ(PeekErrorDescription(), "Invalid image dimensions");
     // The page's bitmap survived the failure.
     BITMAPINFOHEADER header{};
     EXPECT_GE(ImageWrapper::bitmap_info(document->Pages()[0]->Image()->Handle(), &header), 0);
