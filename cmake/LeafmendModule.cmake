@@ -20,7 +20,12 @@ target_link_libraries(leafmend_module_static PUBLIC zrcom ZRImageWrapper91 pugix
 add_library(ZRLeafmendClient91 SHARED $<TARGET_OBJECTS:leafmend_module_objects>)
 target_link_libraries(ZRLeafmendClient91 PRIVATE zrcom ZRImageWrapper91 pugixml::pugixml PkgConfig::LEPT)
 target_link_options(ZRLeafmendClient91 PRIVATE
-  -Wl,--version-script=${CMAKE_SOURCE_DIR}/framework/ZRLeafmendClient91.map -Wl,--no-undefined)
+  -Wl,--version-script=${CMAKE_SOURCE_DIR}/framework/ZRLeafmendClient91.map)
+# Every symbol resolved at link time, except in fuzzing builds: clang keeps its
+# sanitizer runtime in the executable, so the module's references to it stay open.
+if(NOT LEAFMEND_FUZZ)
+  target_link_options(ZRLeafmendClient91 PRIVATE -Wl,--no-undefined)
+endif()
 set_target_properties(ZRLeafmendClient91 PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/framework/ZRLeafmendClient91.map)
 
 # Localised resource modules, laid out where the culture switch looks:
