@@ -37,6 +37,33 @@ inline CComPtr<CZRDocument> MakeDocument(int width, int height, int bits) {
     return document;
 }
 
+// A status message as a process posted it on a page.
+struct PostedMessage {
+    std::string process;
+    LONG type = 0;
+    std::string text;
+};
+
+// The page's status messages in the order they were posted.
+inline std::vector<PostedMessage> PostedMessages(CZRPage* page) {
+    std::vector<PostedMessage> posted;
+    LONG count = 0;
+    page->Messages()->GetCount(&count);
+    for (LONG i = 0; i < count; ++i) {
+        CComPtr<ZRStatusMessage> message;
+        page->Messages()->GetItem(i, &message);
+        CComBSTR name, text;
+        PostedMessage entry;
+        message->GetProcessName(&name);
+        message->GetMessageType(&entry.type);
+        message->GetText(&text);
+        entry.process = BstrToUtf8(name);
+        entry.text = BstrToUtf8(text);
+        posted.push_back(entry);
+    }
+    return posted;
+}
+
 // Records (dispid, name, percent) of every event it receives.
 class RecordingSink : public CComObjectRootEx, public DispatchImpl<IZRProcessExEvents> {
 public:

@@ -12,30 +12,7 @@
 
 namespace cleanup_test {
 
-struct StatusEntry {
-    std::string process;
-    LONG type = 0;
-    std::string text;
-};
-
-inline std::vector<StatusEntry> Messages(CZRPage* page) {
-    std::vector<StatusEntry> entries;
-    LONG count = 0;
-    page->Messages()->GetCount(&count);
-    for (LONG i = 0; i < count; ++i) {
-        CComPtr<ZRStatusMessage> message;
-        page->Messages()->GetItem(i, &message);
-        CComBSTR name, text;
-        StatusEntry entry;
-        message->GetProcessName(&name);
-        message->GetMessageType(&entry.type);
-        message->GetText(&text);
-        entry.process = BstrToUtf8(name);
-        entry.text = BstrToUtf8(text);
-        entries.push_back(entry);
-    }
-    return entries;
-}
+inline std::vector<PostedMessage> Messages(CZRPage* page) { return PostedMessages(page); }
 
 // Progress percentages of one run of `process` on `page`; the run must open with 301 and close with 302.
 template <class Process>

@@ -33,11 +33,7 @@ using leafmend::skewset::SkewCase;
 using lines_test::BlankHandle;
 using lines_test::Snapshot;
 
-struct Message {
-    std::string text;
-    LONG type = 0;
-    std::string process;
-};
+using Message = PostedMessage;
 
 class StraightenTest : public ProcessFixture<CZRStraighten> {
 protected:
@@ -51,25 +47,7 @@ protected:
         VARIANT_BOOL ignored = VARIANT_FALSE;
         return process_->Process(document->Pages()[0], result ? result : &ignored);
     }
-    static std::vector<Message> Messages(CZRDocument* document) {
-        std::vector<Message> out;
-        CZRStatusMessages* list = document->Pages()[0]->Messages();
-        LONG count = 0;
-        list->GetCount(&count);
-        for (LONG i = 0; i < count; ++i) {
-            CComPtr<ZRStatusMessage> message;
-            list->GetItem(i, &message);
-            CComBSTR text, name;
-            Message m;
-            message->GetText(&text);
-            message->GetProcessName(&name);
-            message->GetMessageType(&m.type);
-            m.text = text.utf8();
-            m.process = name.utf8();
-            out.push_back(m);
-        }
-        return out;
-    }
+    static std::vector<Message> Messages(CZRDocument* document) { return PostedMessages(document->Pages()[0]); }
     // Runs the case's page and answers the skew left on it: the content was
     // turned clockwise by c.skew and the page by the reported angle.
     double Residual(const SkewCase& c, std::string* note = nullptr) {

@@ -8,7 +8,7 @@ namespace {
 
 using namespace tone_test;
 
-using ColorSmoothingTest = ProcessFixture<CZRColorSmoothing>;
+using ColorSmoothingTest = ToneFixture<CZRColorSmoothing>;
 
 // 24-bit: a mottled cream background (red 230..239, green 220..229, blue
 // 180..189) with black text squares; grey pages: setPixel's value in all three.

@@ -7,7 +7,7 @@ namespace {
 
 using namespace tone_test;
 
-using DeshadeTest = ProcessFixture<CZRDeshade>;
+using DeshadeTest = ToneFixture<CZRDeshade>;
 
 // A checkerboard over x, y in 40..360 with a horizontal stroke 4 pixels thick.
 int ShadedPage(int x, int y) {

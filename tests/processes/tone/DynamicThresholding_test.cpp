@@ -13,7 +13,7 @@ constexpr HRESULT kUnknown = static_cast<HRESULT>(0x800407D1u);
 // Text squares (grey 40) on paper (grey 210).
 int TextPage(int x, int y) { return (x % 20) < 6 && (y % 16) < 10 ? 40 : 210; }
 
-class DynamicThresholdingTest : public ProcessFixture<CZRDynamicThresholding> {
+class DynamicThresholdingTest : public ToneFixture<CZRDynamicThresholding> {
 protected:
     LONG ImageType(CZRDocument* document) {
         LONG type = -1;

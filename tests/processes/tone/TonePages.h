@@ -7,6 +7,7 @@
 #include "image/PixelImage.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/registry/Registry.h"
+#include "tests/support/ProcessFixture.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -43,53 +44,32 @@ inline std::vector<BYTE> Rows(CZRDocument* document) {
 // Texts of the status messages on the document's page.
 inline std::vector<std::string> StatusTexts(CZRDocument* document) {
     std::vector<std::string> texts;
-    CZRStatusMessages* list = document->Pages()[0]->Messages();
-    LONG count = 0;
-    list->GetCount(&count);
-    for (LONG i = 0; i < count; ++i) {
-        CComPtr<ZRStatusMessage> message;
-        list->GetItem(i, &message);
-        CComBSTR text;
-        message->GetText(&text);
-        texts.push_back(BstrToUtf8(text));
-    }
+    for (const PostedMessage& message : PostedMessages(document->Pages()[0])) texts.push_back(message.text);
     return texts;
 }
 
+// The shared process fixture with zones, property reads and runs on a document's page.
 template <class Process>
-class ProcessFixture : public ::testing::Test {
+class ToneFixture : public ::ProcessFixture<Process> {
 protected:
-    void SetUp() override {
-        Registry::Instance().SetVolatile(true);
-        EnsureHostClasses();
-        CComObject<Process>* object = nullptr;
-        ASSERT_EQ(CComObject<Process>::CreateInstance(&object), S_OK);
-        process_ = object;
-    }
-    void Set(const char16_t* key, const CComVariant& value) {
-        CComBSTR name(key);
-        ASSERT_EQ(process_->put_Properties(name, value), S_OK);
-    }
     CComVariant Get(const char16_t* key) {
         CComVariant value;
         CComBSTR name(key);
-        EXPECT_EQ(process_->get_Properties(name, &value), S_OK);
+        EXPECT_EQ(this->process_->get_Properties(name, &value), S_OK);
         return value;
     }
     void AddZone(LONG left, LONG top, LONG width, LONG height) {
         CComPtr<ZRZoneManager> zones;
-        ASSERT_EQ(process_->GetZoneManager(&zones), S_OK);
+        ASSERT_EQ(this->process_->GetZoneManager(&zones), S_OK);
         ASSERT_TRUE(zones);
         CComPtr<IZRZone> zone;
         ASSERT_EQ(zones->CreateZone(&zone), S_OK);
         zone->SetRect(ZONE_UNITS_PIXELS, left, top, width, height);
     }
+    using ::ProcessFixture<Process>::Run;
     HRESULT Run(CZRDocument* document, VARIANT_BOOL* result = nullptr) {
-        VARIANT_BOOL ignored = VARIANT_FALSE;
-        return process_->Process(document->Pages()[0], result ? result : &ignored);
+        return Run(static_cast<IZRPage*>(document->Pages()[0]), result);
     }
-
-    CComPtr<CComObject<Process>> process_;
 };
 
 }  // namespace tone_test
