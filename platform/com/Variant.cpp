@@ -197,9 +197,11 @@ std::string VariantToText(const VARIANT& v) {
     if (v.vt == (VT_BSTR | VT_BYREF)) return v.pbstrVal ? BstrToUtf8(*v.pbstrVal) : std::string();
     if (v.vt == VT_BOOL) return v.boolVal ? "true" : "false";
     if (v.vt == VT_R4 || v.vt == VT_R8) {
+        // The shortest text that reads back as the same value: 0.05, not 0.050000000000000003.
         char buf[64];
-        std::snprintf(buf, sizeof buf, "%.17g", v.vt == VT_R4 ? static_cast<double>(v.fltVal) : v.dblVal);
-        return buf;
+        const auto written = v.vt == VT_R4 ? std::to_chars(buf, buf + sizeof buf, v.fltVal)
+                                           : std::to_chars(buf, buf + sizeof buf, v.dblVal);
+        return std::string(buf, written.ptr);
     }
     long double n = 0;
     if (v.vt != VT_EMPTY && ReadNumber(v, &n)) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -78,6 +79,15 @@ TEST(VariantTest, CopiesStringsDeeplyAndNamesTypes) {
     EXPECT_EQ(VarTypeFromName("VT_BSTR"), VT_BSTR);
     EXPECT_EQ(VarTypeFromName("VT_NOPE"), 0xFFFF);
     EXPECT_EQ(VariantToText(CComVariant(SHORT{-7})), "-7");
+}
+
+TEST(VariantTest, RealsPrintAsTheShortestTextThatReadsBackExactly) {
+    for (double value : {0.05, 0.1 + 0.2, 1e-300, -2.5, 123456789.125}) {
+        const std::string text = VariantToText(CComVariant(value));
+        EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+        EXPECT_LE(text.size(), 24u) << text;
+    }
+    EXPECT_EQ(VariantToText(CComVariant(0.05)), "0.05");
 }
 
 TEST(GuidTest, ParsesAndPrintsBracedForm) {
