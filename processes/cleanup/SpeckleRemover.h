@@ -48,6 +48,20 @@ public:
     // above 500 taken as 500. Negative values mean no size at all, as 0 does.
     static std::uint16_t SizeLimitFor(long size);
 
+    // The rule for a page of `xResolution` dots per inch. With `sizeDpi` and
+    // the resolution both above 0 the rule's three measures are meant at
+    // `sizeDpi` and follow the page: the size limit (that of `size`, scaled,
+    // within 1 ... 500), the size that goes even beside a character (2 scaled,
+    // at least 1) and the near distance (6 scaled, within 6 ... 64: never
+    // shorter than the documented reach). Otherwise the documented rule.
+    static SpeckleRule RuleFor(long size, bool preserve, long sizeDpi, long xResolution);
+    // `pixels` at `sizeDpi` on a page of `xResolution` dots per inch, rounded
+    // to the nearest whole pixel and kept within lo ... hi; `pixels` as it is
+    // (within lo ... hi) when either resolution is 0 or less.
+    static long ScaledToPage(long pixels, long sizeDpi, long xResolution, long lo, long hi);
+
+    void setRule(const SpeckleRule& rule) { rule_ = rule; }
+    const SpeckleRule& rule() const { return rule_; }
     void setSizeLimit(std::uint16_t limit) { rule_.sizeLimit = limit; }
     void setPreserve(bool preserve) { rule_.preserve = preserve; }
     std::uint16_t sizeLimit() const { return rule_.sizeLimit; }
