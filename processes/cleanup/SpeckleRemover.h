@@ -2,8 +2,9 @@
 // 4-connected group of black pixels whose bounding box has no side longer than
 // the size limit is erased, except, with character preservation on, a group
 // of 3 pixels or more lying within 6 pixels straight above, below, left or
-// right of a larger group (the dot of an i, an accent). One remover lives in
-// each despeckle process and keeps its tables from page to page.
+// right of a larger group (the dot of an i, an accent); the three measures can
+// be scaled to the page's resolution (RuleFor). One remover lives in each
+// despeckle process and keeps its tables from page to page.
 //
 // Two roads give the same pixels. The label-map engine visits every pixel once
 // in column order with a 16-bit label per pixel and labels at most 65534
