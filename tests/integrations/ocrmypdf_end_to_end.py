@@ -48,11 +48,15 @@ def edit_distance(a, b):
     return previous[-1]
 
 
-def character_error_rate(truths, ocr_pages):
-    """Edits needed to turn the OCR text into the known text, over the known text's length."""
+def page_edits(truths, ocr_pages):
+    """For each page, the edits needed to turn its OCR text into its known text."""
     pages = ocr_pages + [""] * (len(truths) - len(ocr_pages))
-    edits = sum(edit_distance(normalise(o), normalise(t)) for t, o in zip(truths, pages))
-    return edits / sum(len(normalise(t)) for t in truths)
+    return [edit_distance(normalise(o), normalise(t)) for t, o in zip(truths, pages)]
+
+
+def character_error_rate(truths, edits):
+    """All pages' edits over the known text's length."""
+    return sum(edits) / sum(len(normalise(t)) for t in truths)
 
 
 # Prints, for each PDF given, the variance of the mean grey level per row of each page's image.
@@ -124,9 +128,9 @@ def main():
         seconds = time.monotonic() - start
         assert result.returncode == 0, f"{name}: exit {result.returncode}\n{result.stderr}"
         ocr_pages = sidecar.read_text().split("\f")
-        scores[name] = character_error_rate(truths, ocr_pages)
-        edits[name] = round(scores[name] * sum(len(normalise(t)) for t in truths))
-        print(f"{name:32s} CER {scores[name]:.3f} ({edits[name]} edits)   {seconds / len(pngs):.1f} s per page")
+        per_page = page_edits(truths, ocr_pages)
+        scores[name], edits[name] = character_error_rate(truths, per_page), sum(per_page)
+        print(f"{name:32s} CER {scores[name]:.3f} (edits per page {per_page})   {seconds / len(pngs):.1f} s per page")
 
     # The cleaned pages keep their physical size: same media boxes as the scan.
     sizes = run([python, "-c", "import pikepdf, sys\n"
