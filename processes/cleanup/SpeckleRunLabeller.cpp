@@ -186,13 +186,12 @@ bool SpeckleRunLabeller::anyLarge(int y, int x0, int x1) const {
 // its own rows from `reach` columns left to `reach` columns right of it; the
 // diagonal corners beyond the box are not looked at.
 bool SpeckleRunLabeller::nearLarge(const Box& box, int reach) const {
-    const int d = reach;
-    const int rowFrom = std::max(0, box.y0 - d);
-    const int rowTo = std::min(height_ - 1, box.y1 + d);
+    const int rowFrom = std::max(0, box.y0 - reach);
+    const int rowTo = std::min(height_ - 1, box.y1 + reach);
     for (int y = rowFrom; y <= rowTo; ++y)
         if (anyLarge(y, box.x0, box.x1)) return true;
-    const int colFrom = std::max(0, box.x0 - d);
-    const int colTo = std::min(width_ - 1, box.x1 + d);
+    const int colFrom = std::max(0, box.x0 - reach);
+    const int colTo = std::min(width_ - 1, box.x1 + reach);
     for (int y = box.y0; y <= box.y1; ++y)
         if (anyLarge(y, colFrom, colTo)) return true;
     return false;
