@@ -33,8 +33,9 @@ REPOSITORY = Path(__file__).resolve().parents[2]
 DEFAULT_JOB = REPOSITORY / "jobs" / "clean.xml"
 # Where the repository's build puts the command, tried after PATH.
 BUILT_EXECUTABLE = REPOSITORY / "build" / "bin" / "leafmend"
-# Used with --leafmend-ocr-only when no job or step is given: dust only, the geometry stays.
-DEFAULT_OCR_ONLY_STEPS = ["Despeckle SIZE=1 CHARPRESERVE=1"]
+# Used with --leafmend-ocr-only when no job or step is given: dust only (sized to the image's
+# resolution, as in the main job), the geometry stays.
+DEFAULT_OCR_ONLY_STEPS = ["Despeckle SIZE=4 CHARPRESERVE=1 SIZEDPI=300"]
 # Processes that move, add or drop pixels; the OCR image alone must never be changed by them.
 GEOMETRIC_PROCESSES = {"Rotate", "Deskew", "Straighten", "Crop", "Resize", "BorderPadding", "PageRemoval"}
 

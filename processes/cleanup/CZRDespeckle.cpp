@@ -15,7 +15,12 @@ constexpr Property<VT_I4> kSize{"SIZE", 0,
                                 "counts as 1, at most 500); grey and colour, the side of the square painted over"};
 constexpr Property<VT_I2> kCharPreserve{
     "CHARPRESERVE", 0, "1-bit only: nonzero spares small groups within 6 pixels of a larger one (dots and accents)"};
-constexpr PropertyDecl kProperties[] = {kSize, kCharPreserve};
+constexpr Property<VT_I4> kSizeDpi{
+    "SIZEDPI", 0,
+    "0 = off; above 0: SIZE is meant at this many dots per inch and follows the page's x resolution (rounded, at "
+    "least 1), and so do CHARPRESERVE's measures (2-pixel groups always go, 6-pixel reach, never below 6); pages "
+    "without a resolution use SIZE as it is"};
+constexpr PropertyDecl kProperties[] = {kSize, kCharPreserve, kSizeDpi};
 }  // namespace
 
 constinit const ClassDescriptor CZRDespeckle::kDescriptor{"Despeckle",
@@ -32,6 +37,7 @@ HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
     return RunProcess(page, result, [&](IZRImage*, int handle) {
         const LONG size = Read(kSize);
         const SHORT preserve = Read(kCharPreserve);
+        const LONG sizeDpi = Read(kSizeDpi);
         reportProgress(5);
         reportProgress(10);
         reportProgress(15);
@@ -42,17 +48,19 @@ HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
         if (bits != 1 && bits != 8 && bits != 24) throw CZRException(static_cast<UINT>(IDS_ONLY_BW));
         reportProgress(20);
         PixelImage pixels(dib);
+        const long xResolution = dib->biXPelsPerMeter;
         reportProgress(25);
         ProgressRange engineRange(*this, 25, 100);
         if (bits != 1) {
             // A negative size paints nothing, as 0 does.
-            const int side = size > 0 ? static_cast<int>(std::min<LONG>(size, 65535)) : 0;
+            const int side = size > 0 ? static_cast<int>(SpeckleRemover::ScaledToPage(std::min<LONG>(size, 65535),
+                                                                                      sizeDpi, xResolution, 1, 65535))
+                                      : 0;
             QNCcolorDespeckle engine(pixels, side + 2, side);
             engine.run();
             engine.writeBack();
         } else {
-            remover_.setPreserve(preserve != 0);
-            remover_.setSizeLimit(SpeckleRemover::SizeLimitFor(size));
+            remover_.setRule(SpeckleRemover::RuleFor(size, preserve != 0, sizeDpi, xResolution));
             remover_.setProgressOwner(this);
             remover_.run(&pixels);
         }

@@ -5,7 +5,8 @@
 // colour pages have small dark specks on an even background painted over with
 // the background's tone ("SIZE" is then the speck's side); a sliding window
 // over every pixel, 0.2 to 0.4 s for an A4 page at 300 dpi. Other depths are
-// refused. Not zone-capable.
+// refused. Not zone-capable. With "SIZEDPI" the sizes are meant at that
+// resolution and follow the page's, so one job serves 150- to 600-dpi scans.
 #pragma once
 
 #include "framework/ProcessClass.h"

@@ -7,12 +7,16 @@
 #include "resources/MessageIds.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace {
 
 constexpr std::size_t kPendingSlots = 65535;
 constexpr std::uint16_t kLargestLimit = 500;
+// The reach of character preservation at very high resolutions: each small
+// group looks this far around it, so it is bounded.
+constexpr long kLargestNearDistance = 64;
 
 // Clears the engine's image pointer (and the cursor it lent the image) when a
 // page ends, normally or by an exception.
@@ -37,6 +41,25 @@ std::uint16_t SpeckleRemover::SizeLimitFor(long size) {
     const auto low = static_cast<std::uint16_t>(static_cast<unsigned long>(size) & 0xFFFFu);
     if (low == 0) return 1;
     return std::min(low, kLargestLimit);
+}
+
+long SpeckleRemover::ScaledToPage(long pixels, long sizeDpi, long xResolution, long lo, long hi) {
+    if (sizeDpi <= 0 || xResolution <= 0) return std::clamp(pixels, lo, hi);
+    // In floating point and bounded before rounding: no resolution overflows.
+    const double scaled = static_cast<double>(pixels) * static_cast<double>(xResolution) / static_cast<double>(sizeDpi);
+    return std::lround(std::clamp(scaled, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+SpeckleRule SpeckleRemover::RuleFor(long size, bool preserve, long sizeDpi, long xResolution) {
+    SpeckleRule rule;
+    rule.preserve = preserve;
+    rule.sizeLimit =
+        static_cast<std::uint16_t>(ScaledToPage(SizeLimitFor(size), sizeDpi, xResolution, 1, kLargestLimit));
+    rule.alwaysErased =
+        static_cast<std::uint16_t>(ScaledToPage(SpeckleRule::kAlwaysErased, sizeDpi, xResolution, 1, kLargestLimit));
+    rule.nearDistance = static_cast<int>(ScaledToPage(SpeckleRule::kNearDistance, sizeDpi, xResolution,
+                                                      SpeckleRule::kNearDistance, kLargestNearDistance));
+    return rule;
 }
 
 void SpeckleRemover::report(int percent) {
@@ -190,10 +213,10 @@ void SpeckleRemover::fill(int x, int y, std::uint16_t group) {
     }
 }
 
-// Labels in the box's own columns from 6 rows above to 6 rows below it, and
-// in its own rows from 6 columns left to 6 columns right of it.
+// Labels in the box's own columns from the rule's near distance above to as
+// far below it, and in its own rows as far left and right of it.
 bool SpeckleRemover::nearLarge(const SpeckleGroupBox& box, std::uint16_t own) const {
-    const int d = SpeckleRule::kNearDistance;
+    const int d = rule_.nearDistance;
     const auto isOtherLarge = [&](int x, int y) {
         const std::uint16_t label = labelAt(x, y);
         return label != kUnvisited && label != kWhite && label != own && records_[label].large;

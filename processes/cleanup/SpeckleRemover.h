@@ -2,8 +2,9 @@
 // 4-connected group of black pixels whose bounding box has no side longer than
 // the size limit is erased, except, with character preservation on, a group
 // of 3 pixels or more lying within 6 pixels straight above, below, left or
-// right of a larger group (the dot of an i, an accent). One remover lives in
-// each despeckle process and keeps its tables from page to page.
+// right of a larger group (the dot of an i, an accent); the three measures can
+// be scaled to the page's resolution (RuleFor). One remover lives in each
+// despeckle process and keeps its tables from page to page.
 //
 // Two roads give the same pixels. The label-map engine visits every pixel once
 // in column order with a 16-bit label per pixel and labels at most 65534
@@ -48,6 +49,20 @@ public:
     // above 500 taken as 500. Negative values mean no size at all, as 0 does.
     static std::uint16_t SizeLimitFor(long size);
 
+    // The rule for a page of `xResolution` dots per inch. With `sizeDpi` and
+    // the resolution both above 0 the rule's three measures are meant at
+    // `sizeDpi` and follow the page: the size limit (that of `size`, scaled,
+    // within 1 ... 500), the size that goes even beside a character (2 scaled,
+    // at least 1) and the near distance (6 scaled, within 6 ... 64: never
+    // shorter than the documented reach). Otherwise the documented rule.
+    static SpeckleRule RuleFor(long size, bool preserve, long sizeDpi, long xResolution);
+    // `pixels` at `sizeDpi` on a page of `xResolution` dots per inch, rounded
+    // to the nearest whole pixel and kept within lo ... hi; `pixels` as it is
+    // (within lo ... hi) when either resolution is 0 or less.
+    static long ScaledToPage(long pixels, long sizeDpi, long xResolution, long lo, long hi);
+
+    void setRule(const SpeckleRule& rule) { rule_ = rule; }
+    const SpeckleRule& rule() const { return rule_; }
     void setSizeLimit(std::uint16_t limit) { rule_.sizeLimit = limit; }
     void setPreserve(bool preserve) { rule_.preserve = preserve; }
     std::uint16_t sizeLimit() const { return rule_.sizeLimit; }

@@ -182,17 +182,16 @@ bool SpeckleRunLabeller::anyLarge(int y, int x0, int x1) const {
     return false;
 }
 
-// The box's own columns from 6 rows above to 6 rows below it, and its own
-// rows from 6 columns left to 6 columns right of it; the diagonal corners
-// beyond the box are not looked at.
-bool SpeckleRunLabeller::nearLarge(const Box& box) const {
-    const int d = SpeckleRule::kNearDistance;
-    const int rowFrom = std::max(0, box.y0 - d);
-    const int rowTo = std::min(height_ - 1, box.y1 + d);
+// The box's own columns from `reach` rows above to `reach` rows below it, and
+// its own rows from `reach` columns left to `reach` columns right of it; the
+// diagonal corners beyond the box are not looked at.
+bool SpeckleRunLabeller::nearLarge(const Box& box, int reach) const {
+    const int rowFrom = std::max(0, box.y0 - reach);
+    const int rowTo = std::min(height_ - 1, box.y1 + reach);
     for (int y = rowFrom; y <= rowTo; ++y)
         if (anyLarge(y, box.x0, box.x1)) return true;
-    const int colFrom = std::max(0, box.x0 - d);
-    const int colTo = std::min(width_ - 1, box.x1 + d);
+    const int colFrom = std::max(0, box.x0 - reach);
+    const int colTo = std::min(width_ - 1, box.x1 + reach);
     for (int y = box.y0; y <= box.y1; ++y)
         if (anyLarge(y, colFrom, colTo)) return true;
     return false;
@@ -219,7 +218,7 @@ void SpeckleRunLabeller::erase(PixelImage& image, const SpeckleRule& rule, CZRPr
     for (std::uint32_t i = 1; i <= count; ++i) {
         if (progress && i % 10 == 0) progress->reportProgress(static_cast<int>(80 + 20 * i / count));
         std::uint8_t& verdict = verdict_[i - 1];
-        if (verdict == kEraseUnlessNear) verdict = nearLarge(boxes_[i - 1]) ? kKeep : kErase;
+        if (verdict == kEraseUnlessNear) verdict = nearLarge(boxes_[i - 1], rule.nearDistance) ? kKeep : kErase;
     }
 
     for (int y = 0; y < height_; ++y) {

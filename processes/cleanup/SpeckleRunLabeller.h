@@ -21,14 +21,21 @@ struct SpeckleRule {
     // A small group within this many pixels straight above, below, left or
     // right of a large group may be part of a character.
     static constexpr int kNearDistance = 6;
+    // Small groups no larger than this go even beside a character.
+    static constexpr std::uint16_t kAlwaysErased = 2;
 
     std::uint16_t sizeLimit = 5;
     bool preserve = false;
+    // The two measures of character preservation, in pixels of the page.
+    std::uint16_t alwaysErased = kAlwaysErased;
+    int nearDistance = kNearDistance;
 
     bool isLarge(unsigned size) const { return size > sizeLimit; }
     // True when a small group goes without looking at its neighbourhood;
     // false when it goes only if no large group is near.
-    bool erasesWithoutLooking(unsigned size) const { return !preserve || size <= std::min<unsigned>(sizeLimit, 2); }
+    bool erasesWithoutLooking(unsigned size) const {
+        return !preserve || size <= std::min<unsigned>(sizeLimit, alwaysErased);
+    }
 };
 
 class SpeckleRunLabeller {
@@ -56,7 +63,7 @@ private:
     std::uint32_t find(std::uint32_t run);
     void unite(std::uint32_t a, std::uint32_t b);
     void buildLargeMask();
-    bool nearLarge(const Box& box) const;
+    bool nearLarge(const Box& box, int reach) const;
     bool anyLarge(int y, int x0, int x1) const;
 
     int width_ = 0;

@@ -20,15 +20,21 @@ class DespeckleTest : public ProcessFixture<CZRDespeckle> {
 protected:
     void SetSize(LONG size) { Set(u"SIZE", CComVariant(size)); }
     void SetPreserve(SHORT preserve) { Set(u"CHARPRESERVE", CComVariant(preserve)); }
+    void SetSizeDpi(LONG dpi) { Set(u"SIZEDPI", CComVariant(dpi)); }
+    // The page's x and y resolution as its bitmap records them (any value).
+    static void SetResolution(CZRPage* page, LONG dpi) {
+        BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(page->Image()->Handle());
+        dib->biXPelsPerMeter = dib->biYPelsPerMeter = dpi;
+    }
     // The page's bitmap, wrapped for reading and drawing.
     static PixelImage Pixels(CZRPage* page) { return PixelImage(ImageWrapper::get_raw_dib(page->Image()->Handle())); }
 };
 
-TEST_F(DespeckleTest, DeclaresSizeAndCharPreserveWithTypeCode798) {
+TEST_F(DespeckleTest, DeclaresSizeCharPreserveAndSizeDpiWithTypeCode798) {
     const struct {
         const char16_t* key;
         VARTYPE type;
-    } expected[] = {{u"SIZE", VT_I4}, {u"CHARPRESERVE", VT_I2}};
+    } expected[] = {{u"SIZE", VT_I4}, {u"CHARPRESERVE", VT_I2}, {u"SIZEDPI", VT_I4}};
     for (const auto& property : expected) {
         CComVariant value;
         CComBSTR key(property.key);
@@ -180,6 +186,131 @@ INSTANTIATE_TEST_SUITE_P(
         BadPage{"AllBlackGrey", 120, 90, 8, true, S_OK}, BadPage{"AllBlackColour", 120, 90, 24, true, S_OK},
         BadPage{"BlankBlackAndWhite", 300, 200, 1, false, S_OK}, BadPage{"BlankColour", 64, 64, 24, false, S_OK}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// "SIZE" 4 meant at 300 dpi, preservation on, on pages of several
+// resolutions. Each page holds an i (a stem with its dot `gap` rows above it),
+// a stem with a full stop beside it, a stroke fragment of the size that always
+// goes beside the first stem, and lone square specks of 1 to limit + 1 pixels.
+// The dot and the stop are as large as at that resolution (2 pixels at 150,
+// 8 at 600, their gap 10 rows there: beyond the documented reach of 6).
+struct ResolutionCase {
+    const char* name;
+    LONG dpi;
+    int dot;           // side of the i's dot and of the full stop
+    int gap;           // rows between the dot and the stem
+    int limit;         // largest speck removed
+    int alwaysErased;  // side of the fragment that goes beside the stem
+};
+
+class DespeckleResolutionTest : public DespeckleTest, public ::testing::WithParamInterface<ResolutionCase> {};
+
+TEST_P(DespeckleResolutionTest, RemovesSpecksUpToTheScaledSizeAndKeepsDotsAndStops) {
+    const ResolutionCase& c = GetParam();
+    SetSize(4);
+    SetPreserve(1);
+    SetSizeDpi(300);
+    CComPtr<CZRDocument> document = MakeDocument(500, 200, 1);
+    CZRPage* page = document->Pages()[0];
+    SetResolution(page, c.dpi);
+    PixelImage pixels = Pixels(page);
+    const auto rect = [&](int x, int y, int w, int h) {
+        for (int r = y; r < y + h; ++r)
+            for (int q = x; q < x + w; ++q) pixels.setPixel(q, r, 0);
+    };
+    rect(40, 60, c.dot, 40);                                   // stem of the i
+    rect(40, 60 - c.gap - c.dot, c.dot, c.dot);                // its dot
+    rect(40 + c.dot + 2, 80, c.alwaysErased, c.alwaysErased);  // fragment beside it
+    rect(100, 60, c.dot, 40);                                  // a stem ...
+    rect(100 + c.dot + 2, 100 - c.dot, c.dot, c.dot);          // ... and the stop after it
+    for (int side = 1; side <= c.limit + 1; ++side) rect(150 + 30 * side, 160, side, side);
+    ASSERT_EQ(Run(page), S_OK);
+
+    EXPECT_FALSE(pixels.isWhite(40, 60 - c.gap - c.dot)) << "dot of the i lost";
+    EXPECT_FALSE(pixels.isWhite(100 + c.dot + 2, 100 - c.dot)) << "full stop lost";
+    EXPECT_TRUE(pixels.isWhite(40 + c.dot + 2, 80)) << "fragment of " << c.alwaysErased << " kept";
+    for (int side = 1; side <= c.limit + 1; ++side)
+        EXPECT_EQ(pixels.isWhite(150 + 30 * side, 160), side <= c.limit) << "speck of " << side;
+    int black = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 500; ++x) black += pixels.isWhite(x, y) ? 0 : 1;
+    EXPECT_EQ(black, 2 * 40 * c.dot + 2 * c.dot * c.dot + (c.limit + 1) * (c.limit + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resolutions, DespeckleResolutionTest,
+    ::testing::Values(ResolutionCase{"At150", 150, 2, 2, 2, 1}, ResolutionCase{"At200", 200, 3, 3, 3, 1},
+                      ResolutionCase{"At300", 300, 4, 4, 4, 2}, ResolutionCase{"At600", 600, 8, 10, 8, 4},
+                      // Without a resolution SIZE is taken as it is.
+                      ResolutionCase{"NoResolution", 0, 3, 2, 4, 2}, ResolutionCase{"OneDpi", 1, 2, 2, 1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Extreme resolutions and references: the limit stays within 1 ... 500, so a
+// rule 600 pixels long is never a speck, whatever the page claims.
+struct ExtremeCase {
+    const char* name;
+    LONG dpi;
+    LONG size;
+    LONG sizeDpi;
+    int limit;
+};
+
+class DespeckleExtremeResolutionTest : public DespeckleTest, public ::testing::WithParamInterface<ExtremeCase> {};
+
+TEST_P(DespeckleExtremeResolutionTest, NeverOverflowsNorErasesWhatExceedsFiveHundred) {
+    const ExtremeCase& c = GetParam();
+    SetSize(c.size);
+    SetPreserve(1);
+    SetSizeDpi(c.sizeDpi);
+    CComPtr<CZRDocument> document = MakeDocument(640, 340, 1);
+    CZRPage* page = document->Pages()[0];
+    SetResolution(page, c.dpi);
+    PixelImage pixels = Pixels(page);
+    for (int x = 20; x < 620; ++x)
+        for (int y = 10; y < 13; ++y) pixels.setPixel(x, y, 0);
+    // Squares of the limit (up to 100) and of one more (up to 201), farther
+    // from each other and from the rule than the longest reach (64).
+    const int removed = std::min(c.limit, 100);
+    const int kept = std::min(c.limit + 1, 201);
+    for (int y = 100; y < 100 + removed; ++y)
+        for (int x = 20; x < 20 + removed; ++x) pixels.setPixel(x, y, 0);
+    for (int y = 100; y < 100 + kept; ++y)
+        for (int x = 200; x < 200 + kept; ++x) pixels.setPixel(x, y, 0);
+    ASSERT_EQ(Run(page), S_OK);
+    EXPECT_FALSE(pixels.isWhite(619, 12)) << "the rule was erased";
+    EXPECT_TRUE(pixels.isWhite(20, 100)) << "square of " << removed << " kept";
+    EXPECT_EQ(pixels.isWhite(200, 100), kept <= c.limit) << "square of " << kept;
+}
+
+INSTANTIATE_TEST_SUITE_P(Extremes, DespeckleExtremeResolutionTest,
+                         ::testing::Values(ExtremeCase{"OneDpi", 1, 4, 300, 1},
+                                           ExtremeCase{"TenThousandDpi", 10000, 4, 300, 133},
+                                           ExtremeCase{"LargestResolution", 2147483647, 500, 1, 500},
+                                           ExtremeCase{"LargestReference", 600, 500, 2147483647, 1},
+                                           ExtremeCase{"NegativeResolution", -300, 4, 300, 4},
+                                           ExtremeCase{"NegativeReference", 600, 4, -300, 4}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Grey pages: the painted square's side follows the resolution too. A 2 x 2
+// black block on level 200 at 300 dpi: "SIZE" 1 paints single pixels only,
+// "SIZE" 1 meant at 150 dpi paints 2 x 2.
+TEST_F(DespeckleTest, GreyPageSquareSideFollowsTheResolution) {
+    for (const LONG sizeDpi : {0, 150}) {
+        SetSize(1);
+        SetSizeDpi(sizeDpi);
+        CComPtr<CZRDocument> document = MakeDocument(30, 30, 8);
+        CZRPage* page = document->Pages()[0];
+        SetResolution(page, 300);
+        PixelImage pixels = Pixels(page);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 30; ++x) pixels.setPixel(x, y, 200);
+        for (int y = 12; y < 14; ++y)
+            for (int x = 12; x < 14; ++x) pixels.setPixel(x, y, 0);
+        ASSERT_EQ(Run(page), S_OK);
+        std::uint8_t r = 0, g = 0, b = 0;
+        pixels.getPixel(13, 13, r, g, b);
+        EXPECT_EQ(r, sizeDpi ? 200 : 0) << sizeDpi;
+    }
+}
 
 // A text page at 150 dpi with 400 square specks of 1 to 5 pixels, each at
 // least 10 pixels clear of ink. "SIZE" 3: every speck of 1 to 3 pixels goes,

@@ -190,6 +190,72 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Values(Road::Runs, Road::LabelMap)),
     [](const auto& info) { return std::string(std::get<0>(info.param).name) + RoadName(std::get<1>(info.param)); });
 
+// --- the rule a page's resolution gives ("SIZEDPI") ---
+
+struct ResolutionRuleCase {
+    const char* name;
+    long size;
+    long sizeDpi;
+    long xResolution;
+    int limit;
+    int alwaysErased;
+    int nearDistance;
+};
+
+class ResolutionRuleTest : public ::testing::TestWithParam<ResolutionRuleCase> {};
+
+TEST_P(ResolutionRuleTest, ScalesLimitAlwaysErasedAndReachToThePageWithinBounds) {
+    const ResolutionRuleCase& c = GetParam();
+    const SpeckleRule rule = SpeckleRemover::RuleFor(c.size, true, c.sizeDpi, c.xResolution);
+    EXPECT_EQ(rule.sizeLimit, c.limit);
+    EXPECT_EQ(rule.alwaysErased, c.alwaysErased);
+    EXPECT_EQ(rule.nearDistance, c.nearDistance);
+    EXPECT_TRUE(rule.preserve);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ResolutionRuleTest,
+    ::testing::Values(
+        // Off, or no page resolution: the documented rule whatever the page.
+        ResolutionRuleCase{"Off", 4, 0, 600, 4, 2, 6}, ResolutionRuleCase{"NegativeOff", 4, -300, 600, 4, 2, 6},
+        ResolutionRuleCase{"NoPageResolution", 4, 300, 0, 4, 2, 6},
+        ResolutionRuleCase{"NegativePageResolution", 4, 300, -150, 4, 2, 6},
+        ResolutionRuleCase{"OffKeepsSixteenBitRule", 65536 + 7, 0, 300, 7, 2, 6},
+        // 4 pixels at 300 dpi: half at 150, two thirds at 200 (rounded), twice at 600.
+        ResolutionRuleCase{"At150", 4, 300, 150, 2, 1, 6}, ResolutionRuleCase{"At200", 4, 300, 200, 3, 1, 6},
+        ResolutionRuleCase{"At300", 4, 300, 300, 4, 2, 6}, ResolutionRuleCase{"At600", 4, 300, 600, 8, 4, 12},
+        // Size 0 is single pixels, and scales as 1 does.
+        ResolutionRuleCase{"ZeroAt600", 0, 300, 600, 2, 4, 12},
+        // Extremes: never below 1 (the reach never below 6), never above 500 (reach 64), no overflow.
+        ResolutionRuleCase{"OneDpiPage", 500, 300, 1, 2, 1, 6},
+        ResolutionRuleCase{"TenThousandDpi", 4, 300, 10000, 133, 67, 64},
+        ResolutionRuleCase{"LargestResolution", 500, 1, 2147483647, 500, 500, 64},
+        ResolutionRuleCase{"LargestReference", 500, 2147483647, 600, 1, 1, 6}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The scaled measures on both roads: at 600 dpi (SIZE 4 at 300: limit 8,
+// always erased 4, reach 12) a 6 x 6 dot 10 rows above a stem is small and
+// stays only because the reach grew, and a 4 x 4 group beside the stem goes.
+TEST_P(RoadTest, ScaledReachAndAlwaysErasedSizeDecideOnBothRoads) {
+    for (const bool scaled : {true, false}) {
+        TestPage page(80, 80);
+        page.blackRect(20, 20, 6, 6);   // the dot: rows 20..25
+        page.blackRect(20, 36, 6, 30);  // the stem, 10 rows below the dot
+        page.blackRect(28, 50, 4, 4);   // a fragment 2 columns right of the stem
+        SpeckleRemover remover;
+        remover.setRule(SpeckleRemover::RuleFor(4, true, 300, scaled ? 600 : 0));
+        if (GetParam() == Road::Runs)
+            remover.run(&page.image());
+        else
+            remover.runWithLabelMap(&page.image());
+        // Unscaled: limit 4, the 6 x 6 dot is large and stays; the fragment
+        // is size 4, above the 2 always erased, beside the stem: it stays.
+        EXPECT_TRUE(page.isBlack(20, 20)) << scaled;
+        EXPECT_EQ(page.isBlack(28, 50), !scaled) << scaled;
+        EXPECT_EQ(page.countBlack(), 36 + 180 + (scaled ? 0 : 16)) << scaled;
+    }
+}
+
 // --- many groups: the label map's batches ---
 
 TEST(SpeckleBatchTest, PageWithMoreGroupsThanOneBatchLosesEverySpeckAndKeepsItsRules) {
