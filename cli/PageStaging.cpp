@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -111,19 +112,38 @@ std::string PageStaging::DefaultParent() {
     return tmp && *tmp ? tmp : "/tmp";
 }
 
+// The folder's name is published for the signal cleanup before the folder is
+// made (mkdir is exclusive), so no moment exists in which a signal could
+// leave it behind.
 void PageStaging::MakeFolder() {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const std::string parent = parent_.empty() ? DefaultParent() : parent_;
-    std::string pattern = parent + "/" + std::string(kFolderPrefix) + std::to_string(::getpid()) + "-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        throw RunFailure("cannot make a folder for the pages' working copies in " + text::Printable(parent) + ": " +
-                         Cause(errno));
-    folder_ = pattern;
-    folderTicket_ = AtomicFile::Track(folder_, true);
+    const std::string prefix = parent + "/" + std::string(kFolderPrefix) + std::to_string(::getpid()) + "-";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = prefix;
+        for (int i = 0; i < 6; ++i) path += kLetters[pick(random)];
+        const int ticket = AtomicFile::Track(path, true);
+        if (::mkdir(path.c_str(), 0700) == 0) {
+            folder_ = path;
+            folderTicket_ = ticket;
+            return;
+        }
+        const int err = errno;
+        AtomicFile::Untrack(ticket);
+        if (err != EEXIST)
+            throw RunFailure("cannot make a folder for the pages' working copies in " + text::Printable(parent) + ": " +
+                             Cause(err));
+    }
+    throw RunFailure("cannot make a folder for the pages' working copies in " + text::Printable(parent) +
+                     ": every name tried exists");
 }
 
 bool PageStaging::SinglePage(CZRDocument* document) {
-    if (document_.get() != document) {
-        document_ = document;
+    if (documentPath_.empty() || documentPath_ != document->FilePath()) {
+        documentPath_ = document->FilePath();
         format_ = imagefile::Sniff(document->FilePath());
         singlePage_ = format_ != ImageFileFormat::Tiff || imagefile::CountPages(document->FilePath()) == 1;
     }

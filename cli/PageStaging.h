@@ -1,7 +1,7 @@
 // Working copies of pages for processes that read or delete a page's own file
 // (page removal compares that file's size with its threshold and deletes the
 // file of a page it removes). Each page gets a file of its own in a private
-// folder "leafmend-pages-PID-XXXXXX" (mkdtemp, mode 0700) under $TMPDIR, else
+// folder "leafmend-pages-PID-XXXXXX" (made exclusively, mode 0700) under $TMPDIR, else
 // /tmp, made on the first page that needs one; the page's image is pointed at
 // that file while the pipeline runs. The copy of a single-page input is its
 // bytes as read; a page of a multi-page TIFF is that page alone, written as a
@@ -52,8 +52,8 @@ private:
     int fileTicket_ = -1;
     std::string staged_;
     unsigned long sequence_ = 0;
-    // The document last asked about, whether its file holds one page, and its format.
-    CComPtr<CZRDocument> document_;
+    // The file of the document last asked about, whether it holds one page, and its format.
+    std::string documentPath_;
     bool singlePage_ = false;
     ImageFileFormat format_ = ImageFileFormat::Unknown;
 };

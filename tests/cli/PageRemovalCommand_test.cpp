@@ -42,6 +42,13 @@ long StagedSize(const fs::path& work, int number) {
     return size;
 }
 
+// Every path below `folder`, for failure messages.
+std::string Listing(const fs::path& folder) {
+    std::string names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) names += " " + entry.path().string();
+    return names;
+}
+
 std::string SizeMessage(long size) {
     return "Removed page because its size, " + std::to_string(size) + " bytes, was below the threshold.";
 }
@@ -59,7 +66,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_EQ(ReadText(work_ / "three.tif"), input_) << "the input changed";
-        EXPECT_TRUE(fs::is_empty(work_ / "tmp")) << "working copies left behind";
+        EXPECT_TRUE(fs::is_empty(work_ / "tmp")) << "working copies left behind:" << Listing(work_ / "tmp");
         CommandTest::TearDown();
     }
     int Run(const std::string& arguments) { return Leafmend(arguments, "TMPDIR=tmp "); }
@@ -237,7 +244,7 @@ TEST_P(InterruptedRunTest, NoWorkingCopiesFolderOutlivesTheNextRun) {
         ASSERT_EQ(Run("run -p Invert one.png -o out"), 0) << err_;
         EXPECT_NE(err_.find("left behind by an interrupted run"), std::string::npos) << err_;
     }
-    EXPECT_TRUE(fs::is_empty(work_ / "tmp"));
+    EXPECT_TRUE(fs::is_empty(work_ / "tmp")) << Listing(work_ / "tmp");
 }
 
 INSTANTIATE_TEST_SUITE_P(
