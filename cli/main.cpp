@@ -204,7 +204,8 @@ int main(int argc, char** argv) {
         ->allow_extra_args(false);
     run->add_option("--job", args.jobPath,
                     "A job file: Process elements as processes save them (see 'leafmend show' and 'leafmend "
-                    "save-job'), run in document order before any -p processes.")
+                    "save-job'), run in document order before any -p processes; a Process element's Mode attribute "
+                    "sets its process mode.")
         ->check(CLI::ExistingFile);
     const char* zoneHelp =
         "A zone LEFT,TOP,WIDTH,HEIGHT in pixels for every zone-capable process (Invert); repeatable. "

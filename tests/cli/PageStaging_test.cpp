@@ -134,18 +134,6 @@ TEST_F(PageStagingTest, MissingWorkingCopyFailsThePageWhichStays) {
     EXPECT_TRUE(fs::exists(work_ / "one.png"));
 }
 
-TEST_F(PageStagingTest, FolderThatCannotBeMadeFailsThePageNamingTheCause) {
-    WritePatternFile(work_ / "one.png", 40, 30, {1}, ImageFileFormat::Png);
-    PageDriver driver({{"PageRemoval", Factory().CreateFromText("PageRemoval THRESHOLD=1000000"), "PageRemoval"}}, {},
-                      (work_ / "missing").string());
-    CComPtr<CZRDocument> document = Read(work_ / "one.png");
-    const PageOutcome outcome = driver.Run(document->Pages()[0], document);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_FALSE(document->Removed(1));
-    EXPECT_NE(outcome.message.find("cannot make a folder for the pages' working copies"), std::string::npos)
-        << outcome.message;
-}
-
 TEST_F(PageStagingTest, FoldersOfRunsThatNoLongerExistAreRemoved) {
     const pid_t child = ::fork();
     if (child == 0) ::_exit(0);
