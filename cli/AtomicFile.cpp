@@ -1,5 +1,5 @@
-// The signal handler only calls unlink on paths published in a fixed table,
-// which is async-signal-safe; the table is filled outside the handler.
+// The signal handler only calls unlink and rmdir on paths published in a fixed
+// table, which is async-signal-safe; the table is filled outside the handler.
 #include "cli/AtomicFile.h"
 
 #include "cli/CliError.h"
@@ -27,16 +27,18 @@ constexpr std::size_t kPathMax = 4096;
 // Temporaries alive now, for the signal handler.
 struct Slot {
     std::atomic<bool> live{false};
+    bool folder = false;
     char path[kPathMax];
 };
 std::array<Slot, kSlots> gSlots;
 std::mutex gSlotLock;
 
-int Publish(const std::string& path) {
+int Publish(const std::string& path, bool folder = false) {
     if (path.size() >= kPathMax) return -1;
     std::lock_guard guard(gSlotLock);
     for (std::size_t i = 0; i < kSlots; ++i) {
         if (gSlots[i].live.load()) continue;
+        gSlots[i].folder = folder;
         std::memcpy(gSlots[i].path, path.c_str(), path.size() + 1);
         gSlots[i].live.store(true);
         return static_cast<int>(i);
@@ -50,9 +52,11 @@ void Withdraw(int slot) {
 
 extern "C" void RemoveTemporariesAndDie(int signal) {
     for (Slot& slot : gSlots)
-        if (slot.live.load()) ::unlink(slot.path);
+        if (slot.live.load() && !slot.folder) ::unlink(slot.path);
     imagefile::RemoveTemporaryFilesNow();  // the page writers' files
-    ::raise(signal);                       // SA_RESETHAND restored the default action
+    for (Slot& slot : gSlots)
+        if (slot.live.load() && slot.folder) ::rmdir(slot.path);  // emptied above
+    ::raise(signal);                                              // SA_RESETHAND restored the default action
 }
 
 std::string Cause(int err) { return std::strerror(err); }
@@ -164,6 +168,10 @@ void AtomicFile::InstallSignalCleanup() {
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }
+
+int AtomicFile::Track(const std::string& path, bool folder) { return Publish(path, folder); }
+
+void AtomicFile::Untrack(int ticket) { Withdraw(ticket); }
 
 bool AtomicFile::IsTemporaryName(const std::string& fileName, long* pid) {
     // ".NAME.leafmend-PID-XXXXXX"

@@ -33,6 +33,11 @@ public:
 
     // Removes live temporaries on SIGINT and SIGTERM, then dies of the signal.
     static void InstallSignalCleanup();
+    // Publishes another temporary of the run for that cleanup: a file, or a
+    // folder (removed with rmdir after every file, so it must hold only
+    // tracked files). Answers a ticket for Untrack (-1: the table is full).
+    static int Track(const std::string& path, bool folder);
+    static void Untrack(int ticket);
     // Whether a file name is one of our temporaries, and the run (pid) that made it.
     static bool IsTemporaryName(const std::string& fileName, long* pid);
     // Removes temporaries in `folder` whose run no longer exists; answers their paths.

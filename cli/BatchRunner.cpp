@@ -7,6 +7,7 @@
 #include "cli/InputList.h"
 #include "cli/OutputFile.h"
 #include "cli/ProgressBar.h"
+#include "cli/RemovedPages.h"
 #include "cli/SettingWarnings.h"
 #include "cli/Text.h"
 #include "host/CZRImage.h"
@@ -57,6 +58,8 @@ struct BatchRunner::FileOutcome {
     bool fileFailed = false;
     bool ok = true;
     std::string written;
+    std::vector<std::string> removed;
+    std::string removedWritten;
     Report report;
 };
 
@@ -217,6 +220,8 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
         result.warnings += outcome.warnings;
         if (outcome.fileFailed) result.failedFiles++;
         if (!outcome.written.empty()) result.written.push_back(outcome.written);
+        for (std::string& line : outcome.removed) result.removed.push_back(std::move(line));
+        if (!outcome.removedWritten.empty()) result.removedWritten.push_back(outcome.removedWritten);
         result.report.Append(std::move(outcome.report));
     }
     return result;
@@ -264,6 +269,7 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
     } catch (const RunFailure& e) {
         return fileError(e.what());
     }
+    RemovedPages removed(options_.removedDir, input, format);
     CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
     document->SetFilePath(input);
     const std::vector<PipelineStep>& steps = worker.driver->Steps();
@@ -302,6 +308,11 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
         }
         entry["ok"] = pageResult.ok;
         entry["removed"] = pageResult.removed;
+        if (pageResult.removed) {
+            entry["removal"] = {{"process", pageResult.removedBy}, {"message", pageResult.removalMessage}};
+            outcome.removed.push_back(shown + ": page " + std::to_string(number) + ": " + pageResult.removedBy + ": " +
+                                      pageResult.removalMessage);
+        }
         entry["ran"] = pageResult.ran;
         entry["unhandled"] = pageResult.unhandled;
         entry["messages"] = Messages(page);
@@ -313,7 +324,11 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
         if (!pageResult.unhandled.empty()) outcome.unhandledPages++;
         if (pageResult.removed) {
             outcome.removedPages++;
-            page->Image()->SetHandle(-1);  // not written: its pixels can go now
+            try {
+                removed.Take(page, reader, i);
+            } catch (const RunFailure& e) {
+                return fileError(e.what());
+            }
         } else {
             try {
                 output->Add(page);
@@ -335,7 +350,17 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
             }
         }
     }
-    if (output->Empty()) return;  // every page was removed: nothing to write
+    try {
+        outcome.removedWritten = removed.Commit();
+    } catch (const RunFailure& e) {
+        return fileError(e.what());
+    }
+    if (output->Empty()) {
+        const std::string note = "every page was removed; no output written";
+        Say("leafmend: " + shown + ": " + note);
+        outcome.report.Add({{"file", shown}, {"note", note}});
+        return;
+    }
     try {
         output->Commit();
     } catch (const RunFailure& e) {

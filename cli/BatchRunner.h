@@ -25,6 +25,7 @@ struct BatchOptions {
     bool progress = false;
     bool dryRun = false;
     int jobs = 1;
+    std::string removedDir;  // where removed pages go; empty: dropped
 };
 
 using PipelineFactory = std::function<std::vector<PipelineStep>()>;
@@ -37,6 +38,8 @@ struct BatchResult {
     long unhandledPages = 0;  // pages some process answered it did not handle
     long warnings = 0;
     std::vector<std::string> written;
+    std::vector<std::string> removed;         // "FILE: page N: PROCESS: message", one per removed page
+    std::vector<std::string> removedWritten;  // the files of removed pages (--removed)
     Report report;
 };
 

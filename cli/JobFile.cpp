@@ -113,6 +113,33 @@ void CheckDeclaredTypes(IZRProcessEx* process, const std::vector<PropertyInfo>& 
     }
 }
 
+// The job text with a "Mode" attribute on each Process element whose process
+// has a mode other than 0 (the processes do not save their mode themselves).
+std::string WithModes(const std::string& xml, const std::vector<PipelineStep>& steps) {
+    std::vector<LONG> modes;
+    for (const PipelineStep& step : steps) {
+        LONG mode = 0;
+        step.process->get_Mode(&mode);
+        modes.push_back(mode);
+    }
+    if (std::all_of(modes.begin(), modes.end(), [](LONG mode) { return mode == 0; })) return xml;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_declaration))
+        throw RunFailure("cannot add the process modes to the job file");
+    std::size_t index = 0;
+    for (pugi::xml_node element : doc.document_element().children("Process")) {
+        if (index < modes.size() && modes[index] != 0) {
+            pugi::xml_attribute mode = element.insert_attribute_after("Mode", element.attribute("ProgID"));
+            if (!mode) mode = element.append_attribute("Mode");
+            mode.set_value(std::to_string(modes[index]).c_str());
+        }
+        ++index;
+    }
+    StringWriter text;
+    doc.save(text, "\t");
+    return text.text;
+}
+
 }  // namespace
 
 std::vector<PipelineStep> JobFile::Load(const std::string& path, const ProcessFactory& factory,
@@ -176,6 +203,14 @@ std::vector<PipelineStep> JobFile::Parse(std::string_view content, const std::st
             throw CliError(name + ":" + std::to_string(line) + ": " + cause);
         }
         CheckDeclaredTypes(step.process, declared, element, lines, name);
+        // The process mode is the host's setting, kept beside what the process saves.
+        if (const pugi::xml_attribute mode = element.attribute("Mode")) {
+            try {
+                step.process->put_Mode(ProcessFactory::ParseMode(mode.value(), "Process"));
+            } catch (const CliError& e) {
+                throw CliError(where + e.what());
+            }
+        }
         CComBSTR shown;
         step.process->get_Name(&shown);
         step.name = shown.utf8();
@@ -203,6 +238,6 @@ void JobFile::Save(const std::string& path, const std::vector<PipelineStep>& ste
     CComBSTR xml;
     if (FAILED(markup->GetXml(&xml))) throw RunFailure(path + ": cannot write the job file: out of memory");
     AtomicFile file(path);
-    file.Write(xml.utf8());
+    file.Write(WithModes(xml.utf8(), steps));
     file.Commit();
 }

@@ -4,12 +4,43 @@
 
 #include "cli/CliError.h"
 #include "cli/ProcessFactory.h"
+#include "host/HostInterfaces.h"
 
 #include <algorithm>
+#include <string_view>
 
-PageDriver::PageDriver(std::vector<PipelineStep> steps, ProgressListener listener)
-    : steps_(std::move(steps)), listener_(std::move(listener)) {
+namespace {
+
+// Processes that stat or delete the file behind a page's image.
+constexpr std::string_view kPageFileKinds[] = {"PageRemoval"};
+
+bool UsesPageFile(const std::string& kind) {
+    return std::find(std::begin(kPageFileKinds), std::end(kPageFileKinds), kind) != std::end(kPageFileKinds);
+}
+
+// The text of the last status message `process` left on the page.
+std::string LastMessageOf(CZRPage* page, const std::string& process) {
+    std::string text;
+    LONG count = 0;
+    page->Messages()->GetCount(&count);
+    for (LONG i = 0; i < count; ++i) {
+        CComPtr<ZRStatusMessage> message;
+        if (FAILED(page->Messages()->GetItem(i, &message))) continue;
+        CComBSTR name, said;
+        message->GetProcessName(&name);
+        if (name.utf8() != process) continue;
+        message->GetText(&said);
+        text = said.utf8();
+    }
+    return text;
+}
+
+}  // namespace
+
+PageDriver::PageDriver(std::vector<PipelineStep> steps, ProgressListener listener, std::string stagingParent)
+    : steps_(std::move(steps)), staging_(std::move(stagingParent)), listener_(std::move(listener)) {
     for (const PipelineStep& step : steps_) {
+        usesPageFile_.push_back(UsesPageFile(step.kind));
         filters_.emplace_back(step.process.p_, u"ShouldProcessPage");
         if (!filters_.back().Found())
             throw CliError(step.name +
@@ -58,6 +89,21 @@ PageOutcome PageDriver::Run(CZRPage* page, CZRDocument* document) {
         }
         if (accepted) chosen.push_back(i);
     }
+    // The working copy is made from the page as read, before any process runs.
+    const auto fileUser = std::find_if(chosen.begin(), chosen.end(), [&](std::size_t i) { return usesPageFile_[i]; });
+    const bool staged = fileUser != chosen.end() && document;
+    if (staged) {
+        try {
+            staging_.Stage(page, document);
+        } catch (const RunFailure& e) {
+            staging_.Release(page, document);
+            outcome.ok = false;
+            outcome.failedProcess = steps_[*fileUser].name;
+            outcome.message = e.what();
+            outcome.hr = E_FAIL;
+            return outcome;
+        }
+    }
     selected_ = chosen.size();
     told_ = 0.0;
     if (listener_) listener_(0.0);
@@ -77,11 +123,14 @@ PageOutcome PageDriver::Run(CZRPage* page, CZRDocument* document) {
         StepProgress(100);
         if (document && document->Removed(number)) {
             outcome.removed = true;
+            outcome.removedBy = step.name;
+            outcome.removalMessage = LastMessageOf(page, step.name);
             break;
         }
         if (!handled) outcome.unhandled.push_back(step.name);
     }
     selected_ = 0;
+    if (staged) staging_.Release(page, document);
     if (listener_ && outcome.ok && told_ < 1.0) listener_(1.0);
     return outcome;
 }

@@ -95,13 +95,28 @@ CComPtr<IZRProcessEx> ProcessFactory::CreateFromText(const std::string& descript
     std::string name, assignment;
     if (!(words >> name)) throw CliError("empty process description");
     CComPtr<IZRProcessEx> process = Create(name);
+    const std::vector<PropertyInfo> declared = Properties(process);
+    const bool modeIsProperty = std::any_of(declared.begin(), declared.end(),
+                                            [](const PropertyInfo& p) { return text::Lower(p.name) == "mode"; });
     while (words >> assignment) {
-        if (text::Lower(assignment).starts_with("zone="))
+        const std::string lower = text::Lower(assignment);
+        if (lower.starts_with("zone="))
             AddZone(process, name, assignment.substr(5));
+        else if (lower.starts_with("mode=") && !modeIsProperty)
+            process->put_Mode(ParseMode(assignment.substr(5), name));
         else
             SetProperty(process, name, assignment);
     }
     return process;
+}
+
+LONG ProcessFactory::ParseMode(const std::string& value, const std::string& processName) {
+    CComVariant given(value), converted;
+    const HRESULT hr = VariantChangeType(&converted, &given, 0, VT_I4);
+    if (value.empty() || FAILED(hr))
+        throw CliError("the mode of " + processName + " must be a whole number; '" + value + "' " +
+                       (hr == DISP_E_OVERFLOW ? "is out of range" : "is not one"));
+    return converted.lVal;
 }
 
 void ProcessFactory::SetProperty(IZRProcessEx* process, const std::string& processName, const std::string& assignment) {

@@ -36,8 +36,12 @@ public:
     // The short name of a known ProgID or name ("ZRLeafmendClient91.Rotate.1" -> "Rotate").
     std::string ShortName(const std::string& name) const;
     CComPtr<IZRProcessEx> Create(const std::string& name) const;
-    // "Rotate RotationAngle=180 OTHER=1": the process with its properties set.
+    // "Rotate RotationAngle=180 OTHER=1": the process with its properties set;
+    // "zone=L,T,W,H" adds a zone, "mode=N" sets the process mode (unless the
+    // process has a property of that name).
     CComPtr<IZRProcessEx> CreateFromText(const std::string& text) const;
+    // A process mode from its text: a whole number in the 32-bit range; throws CliError.
+    static LONG ParseMode(const std::string& text, const std::string& processName);
     static void SetProperty(IZRProcessEx* process, const std::string& processName, const std::string& assignment);
     // Adds a zone "LEFT,TOP,WIDTH,HEIGHT" in pixels; refused for processes without zones.
     static void AddZone(IZRProcessEx* process, const std::string& processName, const std::string& zone);

@@ -12,8 +12,10 @@
 #include "cli/CliError.h"
 #include "cli/InputList.h"
 #include "cli/JobFile.h"
+#include "cli/PageStaging.h"
 #include "cli/ProcessFactory.h"
 #include "cli/ProcessModule.h"
+#include "cli/RemovedPages.h"
 #include "cli/Text.h"
 #include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
@@ -55,7 +57,7 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
 }
 
 struct RunArguments {
-    std::string jobPath, outputDir, reportPath, listFile;
+    std::string jobPath, outputDir, reportPath, listFile, removedDir;
     std::vector<std::string> processTexts, zones, inputs;
     bool failFast = false, quiet = false, dryRun = false;
     unsigned long long maxPixels = 0;  // 0: the image library's default
@@ -68,9 +70,20 @@ int RunCommand(const RunArguments& args) {
     if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
     if (!args.dryRun && args.outputDir.empty()) throw CliError("--output is required (or --dry-run)");
     BatchRunner::CheckTargets(inputs, args.outputDir, args.reportPath);
+    RemovedPages::CheckTargets(inputs, args.outputDir, args.removedDir, args.reportPath);
     if (args.maxPixels) imagefile::SetMaxPixels(args.maxPixels);
     ProcessFactory factory;
+    if (!args.dryRun) {
+        // Working copies of pages that a killed run left, and temporaries in the removed pages' folder.
+        std::vector<std::string> stale = PageStaging::RemoveStale();
+        if (!args.removedDir.empty())
+            for (std::string& path : RemovedPages::Prepare(args.removedDir)) stale.push_back(std::move(path));
+        for (const std::string& path : stale)
+            std::cerr << "leafmend: warning: removed " << text::Printable(path)
+                      << ", left behind by an interrupted run\n";
+    }
     BatchOptions options{args.outputDir, args.failFast, !args.quiet && ::isatty(STDERR_FILENO), args.dryRun, args.jobs};
+    options.removedDir = args.removedDir;
     BatchRunner runner([&] { return BuildPipeline(factory, args.jobPath, args.processTexts, args.zones); }, options);
     BatchResult result = runner.Run(inputs);
     if (!args.reportPath.empty() && !args.dryRun) result.report.Write(args.reportPath);
@@ -85,7 +98,11 @@ int RunCommand(const RunArguments& args) {
             if (result.unhandledPages)
                 std::cout << result.unhandledPages << " page(s) were left alone by a process that did not handle them"
                           << " (unsupported depth or setting; see the status messages in --report).\n";
+            for (const std::string& line : result.removed) std::cout << "Removed " << line << "\n";
             std::cout << "Wrote " << result.written.size() << " file(s) to " << text::Printable(args.outputDir) << "\n";
+            if (!args.removedDir.empty())
+                std::cout << "Wrote " << result.removedWritten.size() << " file(s) of removed pages to "
+                          << text::Printable(args.removedDir) << "\n";
         }
     }
     return (result.failedPages || result.failedFiles) ? 1 : 0;
@@ -181,11 +198,14 @@ int main(int argc, char** argv) {
     run->add_option("-p,--process", args.processTexts,
                     "A process in pipeline order: a name (see 'leafmend list') or ProgID, optionally followed by "
                     "KEY=VALUE properties, e.g. \"Rotate RotationAngle=180\". Repeat for more processes. A token "
-                    "zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that process.")
+                    "zone=LEFT,TOP,WIDTH,HEIGHT adds a zone (pixels) to that process; mode=N sets its process mode "
+                    "(mode=8: every page, whatever its range; PageRemoval with THRESHOLD above 0 then only reports "
+                    "each page's size and removes nothing).")
         ->allow_extra_args(false);
     run->add_option("--job", args.jobPath,
                     "A job file: Process elements as processes save them (see 'leafmend show' and 'leafmend "
-                    "save-job'), run in document order before any -p processes.")
+                    "save-job'), run in document order before any -p processes; a Process element's Mode attribute "
+                    "sets its process mode.")
         ->check(CLI::ExistingFile);
     const char* zoneHelp =
         "A zone LEFT,TOP,WIDTH,HEIGHT in pixels for every zone-capable process (Invert); repeatable. "
@@ -197,6 +217,10 @@ int main(int argc, char** argv) {
     run->add_option("--from-file", args.listFile, "Read input paths from this file, one a line.");
     run->add_option("-o,--output", args.outputDir,
                     "Output folder; each result keeps its input's file name and format.");
+    run->add_option("--removed", args.removedDir,
+                    "Folder for the pages a process removed (PageRemoval), as read from the input: one file per "
+                    "input with a removed page, under the input's name and format (a multi-page TIFF's removed "
+                    "pages in one TIFF). Without it removed pages are dropped.");
     run->add_option("--report", args.reportPath, "Write a JSON report of every page (result, messages, errors, time).");
     run->add_option("--max-pixels", args.maxPixels,
                     "Largest page to decode, in pixels (default 400 million); a larger page fails as too large "
@@ -222,7 +246,10 @@ int main(int argc, char** argv) {
     auto* saveJob = app.add_subcommand("save-job", "Write the pipeline given with -p (and --zone) as a job file.");
     std::vector<std::string> jobProcessTexts, jobZones;
     std::string jobOutput;
-    saveJob->add_option("-p,--process", jobProcessTexts, "A process as for 'run -p'; repeat for more.")
+    saveJob
+        ->add_option("-p,--process", jobProcessTexts,
+                     "A process as for 'run -p' (a mode=N token is saved as the Process element's Mode "
+                     "attribute); repeat for more.")
         ->required()
         ->allow_extra_args(false);
     saveJob->add_option("--zone", jobZones, zoneHelp)->allow_extra_args(false);

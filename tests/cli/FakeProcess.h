@@ -1,6 +1,7 @@
 // A stand-in process for the driver's tests: takes the pages its filter
-// list names, counts its calls, and answers Process with a chosen HRESULT
-// and "handled" flag. Only what the driver calls does anything.
+// list names, counts its calls, does an optional action to the page, and
+// answers Process with a chosen HRESULT and "handled" flag. Only what the
+// driver calls does anything.
 #pragma once
 
 #include "host/HostInterfaces.h"
@@ -9,6 +10,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/com/DispatchImpl.h"
 
+#include <functional>
 #include <set>
 
 class FakeProcess : public CComObjectRootEx, public DispatchImpl<IZRProcessEx> {
@@ -39,8 +41,9 @@ public:
         result->boolVal = pages_.empty() || pages_.count(number) ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    HRESULT Process(IZRPage*, VARIANT_BOOL* result) override {
+    HRESULT Process(IZRPage* page, VARIANT_BOOL* result) override {
         ++calls;
+        if (action) action(page);
         *result = handled_ ? VARIANT_TRUE : VARIANT_FALSE;
         return answer_;
     }
@@ -65,7 +68,8 @@ public:
         return S_OK;
     }
     int calls = 0;
-    HRESULT filterAnswer = S_OK;  // a failing page filter when set
+    HRESULT filterAnswer = S_OK;           // a failing page filter when set
+    std::function<void(IZRPage*)> action;  // what Process does to the page, when set
 
 private:
     std::basic_string_view<DispatchName> DispatchNames() const override {

@@ -59,6 +59,16 @@ INSTANTIATE_TEST_SUITE_P(
                               "job.xml:3: RotationAngle"}),
     [](const auto& info) { return std::string(info.param.label); });
 
+INSTANTIATE_TEST_SUITE_P(
+    ModeCases, JobRefusalTest,
+    ::testing::Values(Refused{"ModeNotANumber",
+                              "<Job>\n<Process ProgID=\"ZRLeafmendClient91.PageRemoval.1\" Mode=\"8x\"/></Job>",
+                              "job.xml:2: the mode of Process must be a whole number; '8x'"},
+                      Refused{"ModeOutOfRange",
+                              "<Job>\n<Process ProgID=\"ZRLeafmendClient91.PageRemoval.1\" Mode=\"4294967296\"/></Job>",
+                              "job.xml:2: the mode of Process must be a whole number; '4294967296' is out of range"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST(JobFileTest, CountsAreLimited) {
     std::string many = "<Job>";
     for (int i = 0; i < 300; ++i) many += "<Process ProgID=\"ZRLeafmendClient91.Invert.1\"/>\n";
@@ -132,6 +142,28 @@ TEST(JobFileTest, SavedJobLoadsBackTheSamePipeline) {
                                                                                                 return mask;
                                                                                             }() &
                                                                                              0004) != 0);
+    fs::remove(path);
+}
+
+// The process mode is no part of what a process saves: the job file keeps it
+// as the Process element's Mode attribute, only where it is not 0.
+TEST(JobFileTest, ProcessModeRoundTripsThroughTheModeAttribute) {
+    const fs::path path = fs::temp_directory_path() / ("leafmend-mode-" + std::to_string(::getpid()) + ".xml");
+    std::vector<PipelineStep> steps;
+    steps.push_back(
+        PipelineStep{"PageRemoval", Factory().CreateFromText("PageRemoval THRESHOLD=5000 mode=8"), "PageRemoval"});
+    steps.push_back(PipelineStep{"Invert", Factory().CreateFromText("Invert"), "Invert"});
+    JobFile::Save(path.string(), steps);
+    const std::string text = ReadText(path);
+    EXPECT_NE(text.find("ProgID=\"ZRLeafmendClient91.PageRemoval.1\" Mode=\"8\""), std::string::npos) << text;
+    EXPECT_EQ(text.find("Mode=\"0\""), std::string::npos) << text;
+    const auto loaded = JobFile::Load(path.string(), Factory());
+    ASSERT_EQ(loaded.size(), 2u);
+    LONG modes[2] = {-1, -1};
+    loaded[0].process->get_Mode(&modes[0]);
+    loaded[1].process->get_Mode(&modes[1]);
+    EXPECT_EQ(modes[0], 8);
+    EXPECT_EQ(modes[1], 0);
     fs::remove(path);
 }
 
