@@ -11,7 +11,8 @@
 //   border removed  black frame pixels cut away or turned white, share of all black frame pixels
 //   text lost       black text pixels cut away or turned white, share of all black text pixels
 //   black left      frame pixels still black (count)
-// Tools: our Crop with CROPBLACK 1 and BORDERSENSITIVITY 0 (default) and 5; unpaper's black filter
+// Tools: our Crop with CROPBLACK 1 and BORDERSENSITIVITY 0 (default) and 5, each with the row-end
+// whitening (BORDERFILL 0) and the frame fill (BORDERFILL 1); unpaper's black filter
 // alone and with its border scan (every other filter, deskew and centring off, so pixels stay in
 // place; unpaper whitens, it does not cut); ImageMagick
 // -fuzz 50% -trim (the trim box from %@) and a white flood fill from two opposite corners.
@@ -138,7 +139,7 @@ Score Measure(const Grid& input, const std::vector<std::uint8_t>& frame, const O
             frameTotal - frameGone};
 }
 
-Outcome OurCrop(const Grid& input, int sensitivity) {
+Outcome OurCrop(const Grid& input, int sensitivity, int borderFill = CCropImage::kWhitenRowEnds) {
     const int handle = ImageWrapper::create_handle_from_scratch(input.width, input.height, 1);
     ImageWrapper::set_resolution(handle, 300, 300);
     BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
@@ -154,6 +155,7 @@ Outcome OurCrop(const Grid& input, int sensitivity) {
         crop.attach(handle, true);
         crop.setModes(1, 0, 0);
         crop.setSensitivity(sensitivity);
+        crop.setBorderFill(borderFill);
         crop.run();
         outcome.left = std::max(crop.left(), 0);
         outcome.top = std::max(crop.top(), 0);
@@ -228,6 +230,9 @@ int main(int argc, char** argv) {
         std::vector<std::pair<std::string, Outcome>> outcomes;
         outcomes.emplace_back("leafmend Crop CROPBLACK=1 (sensitivity 0)", OurCrop(input, 0));
         outcomes.emplace_back("leafmend Crop CROPBLACK=1 BORDERSENSITIVITY=5", OurCrop(input, 5));
+        outcomes.emplace_back("leafmend Crop CROPBLACK=1 BORDERFILL=1", OurCrop(input, 0, CCropImage::kFillFrame));
+        outcomes.emplace_back("leafmend ... BORDERFILL=1 BORDERSENSITIVITY=5",
+                              OurCrop(input, 5, CCropImage::kFillFrame));
         const std::string off =
             " --no-noisefilter --no-blurfilter --no-grayfilter --no-mask-scan --no-mask-center --no-deskew"
             " --no-wipe --no-border --no-border-scan --no-border-align";

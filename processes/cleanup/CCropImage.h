@@ -33,6 +33,11 @@ public:
     void setModes(int cropBlack, int cropWhite, int invertBlack);
     // Negative sensitivities count as 0.
     void setSensitivity(int sensitivity);
+    // How a black border is whitened: kWhitenRowEnds (the row walks of
+    // whitenBorder) or kFillFrame (fillFrame, before the cut; any depth).
+    void setBorderFill(int borderFill);
+    static constexpr int kWhitenRowEnds = 0;
+    static constexpr int kFillFrame = 1;
 
     // 1 done (or nothing to do), 2 no image attached, 4 invert-black mode on a
     // page that is not 1-bit (the page is left unchanged).
@@ -50,6 +55,11 @@ public:
     // 1-bit pages: from both ends of every row, black pixels become white until
     // more than s white pixels have been crossed since the last black one.
     void whitenBorder(int sensitivity);
+    // Whitens the frame connected to the page edge (CropFrameFill): thick
+    // dark borders and strips along the edges with their ragged rims and
+    // pinholes, keeping text that touches them. Grey and colour pages take
+    // the paper tone. Returns the number of frame pixels.
+    long long fillFrame();
 
     // Pixels kept beside the border: ceil(v * 0.01 * 0.0254) for the
     // horizontal resolution field v (1 for 300), 0 for v <= 0.
@@ -69,6 +79,8 @@ private:
     void pushRange(int low, int high);
     void replaceRange(int low, int high);
     void popRange();
+    // The page's current handle: the image object's when there is one.
+    int currentHandle() const;
 
     CZRProgressTracker* progress_ = nullptr;
     CComPtr<IZRImage> image_;
@@ -81,5 +93,6 @@ private:
     std::int32_t cropWhite_ = 0;
     std::int32_t invertBlack_ = 0;
     std::int32_t sensitivity_ = 5;
+    std::int32_t borderFill_ = kWhitenRowEnds;
     std::array<std::uint32_t, 8> bitMasks_{1, 2, 4, 8, 16, 32, 64, 128};
 };
