@@ -59,6 +59,17 @@ bool IsSpeck(PIX*, const BOX* box, int, int, const CropFrameFill::Sizes& sizes) 
     return box->w <= sizes.reach && box->h <= sizes.reach;
 }
 
+// True when every pixel of `part`, placed at `box`, is set in `mask`.
+bool Inside(PIX* part, const BOX* box, PIX* mask) {
+    PixPtr under(pixCreate(box->w, box->h, 1));
+    if (!under) return false;
+    pixRasterop(under.get(), 0, 0, box->w, box->h, PIX_SRC, mask, box->x, box->y);
+    pixSubtract(under.get(), part, under.get());
+    l_int32 empty = 0;
+    pixZero(under.get(), &empty);
+    return empty != 0;
+}
+
 // Adds to `frame` every 8-connected part of `pieces` that `isFrame` takes.
 template <class IsFrame>
 bool AddParts(PIX* frame, PIX* pieces, const CropFrameFill::Sizes& sizes, IsFrame isFrame) {
@@ -180,11 +191,13 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
     pixZero(body.get(), &empty);
     if (empty) return RemnantsOnly(black, edge.get(), std::move(frame), sizes);
 
-    // Its reach (the ragged rim), and a little further for specks that
-    // pinholes cut off the rim, back at full size.
-    const int reach = (sizes.reach + 1) / 2;
+    // Its reach, and the near zone beyond: pieces of the ragged rim that lie
+    // wholly in the near zone are frame too (a stroke that touches the frame
+    // reaches out of it and keeps all but the reach), and so are specks there
+    // that pinholes cut off the rim. Both back at full size.
+    const int reach = std::max(1, sizes.reach / 4);
     PixPtr reachHalf(pixDilateCompBrick(nullptr, body.get(), 2 * reach + 1, 2 * reach + 1));
-    PixPtr nearHalf(reachHalf ? pixDilateBrick(nullptr, reachHalf.get(), 3, 3) : nullptr);
+    PixPtr nearHalf(reachHalf ? pixDilateBrick(nullptr, reachHalf.get(), 5, 5) : nullptr);
     PixPtr zone(nearHalf ? ExpandTo(reachHalf.get(), w, h) : nullptr);
     PixPtr near(zone ? ExpandTo(nearHalf.get(), w, h) : nullptr);
     if (!near) return nullptr;
@@ -193,7 +206,10 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
     // pieces left over show to be frame.
     pixAnd(frame.get(), zone.get(), edge.get());
     PixPtr rest(pixSubtract(nullptr, edge.get(), frame.get()));
-    if (!rest || !AddParts(frame.get(), rest.get(), sizes, IsFrameRemnant)) return nullptr;
+    auto isRimOrRemnant = [&near](PIX* part, const BOX* box, int w, int h, const Sizes& s) {
+        return IsFrameRemnant(part, box, w, h, s) || Inside(part, box, near.get());
+    };
+    if (!rest || !AddParts(frame.get(), rest.get(), sizes, isRimOrRemnant)) return nullptr;
 
     // Specks beside the rim, not joined to it: whole components of the
     // other black that the near zone touches, when no bigger than the reach.
