@@ -207,6 +207,7 @@ int CCropImage::currentHandle() const {
 long long CCropImage::fillFrame() {
     report(0);
     const long long frame = CropFrameFill::Whiten(currentHandle());
+    if (frame == CropFrameFill::kOutOfMemory) throw CZRException(static_cast<UINT>(IDS_OUT_OF_MEMORY));
     report(100);
     return frame;
 }

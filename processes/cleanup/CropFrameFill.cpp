@@ -225,12 +225,14 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
 }
 
 long long CropFrameFill::Whiten(int handle) {
-    PixPtr page(imagelib::CopyPageToPix(handle));
     BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
-    if (!page || !dib) return 0;
-    const int w = pixGetWidth(page.get()), h = pixGetHeight(page.get());
+    if (!dib) return 0;
     const int bits = dib->biBitCount;
-    if (dib->biWidth != w || dib->biHeight != h || (bits != 1 && bits != 8 && bits != 24)) return 0;
+    if (bits != 1 && bits != 8 && bits != 24) return 0;
+    PixPtr page(imagelib::CopyPageToPix(handle));
+    if (!page) return kOutOfMemory;
+    const int w = pixGetWidth(page.get()), h = pixGetHeight(page.get());
+    if (dib->biWidth != w || dib->biHeight != h) return 0;
     const Sizes sizes = SizesFor(dib->biXPelsPerMeter, w, h);
     const std::size_t stride = dib::Stride(w, static_cast<WORD>(bits));
     std::uint8_t* rows = dib::Bits(dib);
@@ -239,7 +241,7 @@ long long CropFrameFill::Whiten(int handle) {
 
     if (bits == 1) {
         PixPtr frame = FrameOf(page.get(), sizes);
-        if (!frame) return 0;
+        if (!frame) return kOutOfMemory;
         // Both layouts keep the leftmost pixel in the most significant bit and
         // rows of whole 32-bit words; the DIB's byte stream is the Leptonica
         // word big-endian, and its set bits are white. Pad bits stay as they are.
@@ -260,17 +262,19 @@ long long CropFrameFill::Whiten(int handle) {
         return changed;
     }
 
+    // Otsu's method wants a page of at least 16 x 16 pixels.
+    if (w < 16 || h < 16) return 0;
     PixPtr grey(bits == 8 ? pixClone(page.get()) : pixConvertRGBToLuminance(page.get()));
-    if (!grey || w < 16 || h < 16) return 0;
+    if (!grey) return kOutOfMemory;
     PIX* thresholdsRaw = nullptr;
     PIX* blackRaw = nullptr;
     const l_ok failed = pixOtsuAdaptiveThreshold(grey.get(), w, h, 0, 0, 0.1f, &thresholdsRaw, &blackRaw);
     PixPtr thresholds(thresholdsRaw), black(blackRaw);
-    if (failed || !thresholds || !black) return 0;
+    if (failed || !thresholds || !black) return kOutOfMemory;
     l_uint32 threshold = 128;
     pixGetPixel(thresholds.get(), 0, 0, &threshold);
     PixPtr frame = FrameOf(black.get(), sizes);
-    if (!frame) return 0;
+    if (!frame) return kOutOfMemory;
     l_int32 changed = 0;
     pixCountPixels(frame.get(), &changed, nullptr);
     if (changed == 0) return 0;
@@ -305,7 +309,7 @@ long long CropFrameFill::Whiten(int handle) {
     // The frame and its light rim of one pixel (the soft edge between a dark
     // border and the paper), but no dark pixel beside it that is not frame.
     PixPtr paint(pixDilateBrick(nullptr, frame.get(), 3, 3));
-    if (!paint) return 0;
+    if (!paint) return kOutOfMemory;
     pixSubtract(paint.get(), paint.get(), black.get());
     pixOr(paint.get(), paint.get(), frame.get());
     if (bits == 8) {

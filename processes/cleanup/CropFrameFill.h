@@ -33,7 +33,9 @@ public:
     // Whitens the frame of the library bitmap `handle` (1, 8 or 24 bits) in
     // place: 1-bit frame pixels turn white, grey and colour ones take the
     // paper tone (the median of the light pixels), as does the light rim of
-    // one pixel around them. Returns the number of frame pixels; other depths
-    // and bad handles give 0 and are left alone.
+    // one pixel around them. Returns the number of frame pixels; other depths,
+    // bad handles and grey pages under 16 x 16 give 0 and are left alone;
+    // kOutOfMemory when a working copy cannot be made (the page is unchanged).
     static long long Whiten(int handle);
+    static constexpr long long kOutOfMemory = -1;
 };

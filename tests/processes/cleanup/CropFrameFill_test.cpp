@@ -210,6 +210,21 @@ TEST(CropFrameFillCutTest, CropBlackWithFillCutsAndWhitens) {
     EXPECT_EQ(out.blackCount(), p.text.blackCount());
 }
 
+// Pages down to one pixel a side, at every depth: no stray access, the size
+// stays, and a page under 16 pixels is left alone when it is grey.
+TEST(CropFrameFillDepthTest, TinyPagesStayInBounds) {
+    for (int bits : {1, 8, 24})
+        for (int w : {1, 2, 7, 16, 33})
+            for (int h : {1, 3, 16, 41}) {
+                LibraryPage page(w, h, bits);
+                if (bits == 1) page.write(cleanup_test::RandomGrid(w, h, 0.6, static_cast<unsigned>(w * h)));
+                EXPECT_GE(CropFrameFill::Whiten(page.handle()), 0);
+                EXPECT_EQ(page.width(), w);
+                EXPECT_EQ(page.height(), h);
+            }
+    EXPECT_EQ(CropFrameFill::Whiten(-1), 0);
+}
+
 TEST(CropFrameFillSizesTest, SizesFollowTheResolutionOrThePageSize) {
     const auto at300 = CropFrameFill::SizesFor(300, 2480, 3508);
     EXPECT_EQ(at300.core, 15);
