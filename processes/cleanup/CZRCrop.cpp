@@ -23,7 +23,8 @@ constexpr Property<VT_I2> kBorderSensitivity{
 constexpr Property<VT_I2> kBorderFill{
     "BORDERFILL", 0,
     "1: whiten the black frame joined to the page edge (solid borders, shadows and edge strips with their ragged rims "
-    "and pinholes; text touching it stays) instead of the row ends, before the cut and on any depth; 0: row ends"};
+    "and pinholes; text touching it stays) instead of the row ends, before the cut and on any depth; other values: "
+    "row ends"};
 constexpr PropertyDecl kProperties[] = {
     kTop, kBottom, kLeft, kRight, kCropBlack, kInvertBlack, kCropWhite, kBorderSensitivity, kBorderFill};
 

@@ -109,7 +109,7 @@ PixPtr ExpandTo(PIX* half, int width, int height) {
 
 // A page whose edge-connected black holds no solid body: only strips along
 // the edges (a thin scanner border) and specks count.
-PixPtr RemnantsOnly(PIX*, PIX* edge, PixPtr frame, const CropFrameFill::Sizes& sizes) {
+PixPtr RemnantsOnly(PIX* edge, PixPtr frame, const CropFrameFill::Sizes& sizes) {
     if (!AddParts(frame.get(), edge, sizes, IsFrameRemnant)) return nullptr;
     return frame;
 }
@@ -155,9 +155,9 @@ CropFrameFill::Sizes CropFrameFill::SizesFor(int dpi, int width, int height) {
         const double longSide = std::max(width, height) / 11.0, shortSide = std::min(width, height) / 8.3;
         resolution = std::max(100, static_cast<int>(std::min(longSide, shortSide)));
     }
-    // At 300 dpi: a frame is solid over 15 x 15 pixels somewhere (no text
-    // stroke is), its ragged rim reaches 5 pixels beyond that, and a strip
-    // along an edge counts from 60 pixels (a fifth of an inch) on.
+    // At 300 dpi: a frame is solid over about 15 x 15 pixels somewhere (no
+    // text stroke is), its ragged rim reaches 5 pixels beyond that, and a
+    // strip along an edge counts from 60 pixels (a fifth of an inch) on.
     const int core = std::max(5, (resolution + 10) / 20);
     return {core, std::max(3, core / 3), 4 * core};
 }
@@ -189,7 +189,7 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
     PixPtr body(pixSeedfillBinary(nullptr, seed.get(), solid.get(), 8));
     if (!body) return nullptr;
     pixZero(body.get(), &empty);
-    if (empty) return RemnantsOnly(black, edge.get(), std::move(frame), sizes);
+    if (empty) return RemnantsOnly(edge.get(), std::move(frame), sizes);
 
     // Its reach, and the near zone beyond: pieces of the ragged rim that lie
     // wholly in the near zone are frame too (a stroke that touches the frame
