@@ -1,9 +1,11 @@
 // CCropImage: the crop process's page holder. Cuts fixed margins, or finds a
 // white or black border by scanning inward from each edge and cuts it (through
 // the image library), and on black-and-white pages whitens a black border left
-// at the row ends (in place on the DIB). Detection reads each edge's rows or
-// columns until the content starts, at worst half the page per edge; the
-// whitening walk costs a few pixels per row plus the black it clears.
+// at the row ends (in place on the DIB), or, with the frame fill, whitens the
+// whole frame joined to the page edge before the cut (CropFrameFill). Detection
+// reads each edge's rows or columns until the content starts, at worst half the
+// page per edge; the whitening walk costs a few pixels per row plus the black
+// it clears; the frame fill about 10 ms on a 1-bit 300-dpi A4 page.
 #pragma once
 
 #include "framework/HostObjects.h"

@@ -22,9 +22,9 @@ constexpr Property<VT_I2> kBorderSensitivity{
     "detection: content starts after s+1 lines with a run above s pixels; whitening crosses up to s white pixels"};
 constexpr Property<VT_I2> kBorderFill{
     "BORDERFILL", 0,
-    "1: whiten the black frame joined to the page edge (solid borders, shadows and edge strips with their ragged rims "
-    "and pinholes; text touching it stays) instead of the row ends, before the cut and on any depth; other values: "
-    "row ends"};
+    "1: instead of the row ends, whiten the black frame joined to the page edge (solid borders, shadows, strips along "
+    "the edges, with ragged rims and pinholes; text touching it stays), before the cut; with CROPBLACK 1 also on grey "
+    "and colour pages (paper tone); other values: row ends"};
 constexpr PropertyDecl kProperties[] = {
     kTop, kBottom, kLeft, kRight, kCropBlack, kInvertBlack, kCropWhite, kBorderSensitivity, kBorderFill};
 
