@@ -179,7 +179,7 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
     if (!half) return nullptr;
     const int hw = pixGetWidth(half.get()), hh = pixGetHeight(half.get());
     const int core = std::max(2, sizes.core / 2);
-    PixPtr solid(pixOpenCompBrick(nullptr, half.get(), core, core));
+    PixPtr solid(pixOpenCompBrickDwa(nullptr, half.get(), core, core));
     PixPtr seed(solid ? pixCopy(nullptr, solid.get()) : nullptr);
     if (!seed) return nullptr;
     if (hw > 2 * core && hh > 2 * core) {
@@ -196,8 +196,8 @@ PixPtr CropFrameFill::FrameOf(PIX* black, const Sizes& sizes) {
     // reaches out of it and keeps all but the reach), and so are specks there
     // that pinholes cut off the rim. Both back at full size.
     const int reach = std::max(1, sizes.reach / 4);
-    PixPtr reachHalf(pixDilateCompBrick(nullptr, body.get(), 2 * reach + 1, 2 * reach + 1));
-    PixPtr nearHalf(reachHalf ? pixDilateBrick(nullptr, reachHalf.get(), 5, 5) : nullptr);
+    PixPtr reachHalf(pixDilateCompBrickDwa(nullptr, body.get(), 2 * reach + 1, 2 * reach + 1));
+    PixPtr nearHalf(reachHalf ? pixDilateCompBrickDwa(nullptr, reachHalf.get(), 5, 5) : nullptr);
     PixPtr zone(nearHalf ? ExpandTo(reachHalf.get(), w, h) : nullptr);
     PixPtr near(zone ? ExpandTo(nearHalf.get(), w, h) : nullptr);
     if (!near) return nullptr;
@@ -308,7 +308,7 @@ long long CropFrameFill::Whiten(int handle) {
 
     // The frame and its light rim of one pixel (the soft edge between a dark
     // border and the paper), but no dark pixel beside it that is not frame.
-    PixPtr paint(pixDilateBrick(nullptr, frame.get(), 3, 3));
+    PixPtr paint(pixDilateBrickDwa(nullptr, frame.get(), 3, 3));
     if (!paint) return kOutOfMemory;
     pixSubtract(paint.get(), paint.get(), black.get());
     pixOr(paint.get(), paint.get(), frame.get());
