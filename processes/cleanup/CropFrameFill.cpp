@@ -135,12 +135,12 @@ void ForEachSetPixel(PIX* mask, Paint paint) {
     }
 }
 
-// Median of the levels at or above `from` in `histogram`; 255 when there are none.
-int MedianFrom(const std::array<long long, 256>& histogram, int from) {
+// Median level of `histogram`; 255 when it is empty.
+int Median(const std::array<long long, 256>& histogram) {
     long long total = 0;
-    for (int level = from; level < 256; ++level) total += histogram[static_cast<std::size_t>(level)];
+    for (long long count : histogram) total += count;
     long long seen = 0;
-    for (int level = from; level < 256; ++level) {
+    for (int level = 0; level < 256; ++level) {
         seen += histogram[static_cast<std::size_t>(level)];
         if (total > 0 && 2 * seen >= total) return level;
     }
@@ -302,9 +302,9 @@ long long CropFrameFill::Whiten(int handle) {
             }
         }
     }
-    const std::array<std::uint8_t, 3> paper{static_cast<std::uint8_t>(MedianFrom(histograms[0], 0)),
-                                            static_cast<std::uint8_t>(MedianFrom(histograms[1], 0)),
-                                            static_cast<std::uint8_t>(MedianFrom(histograms[2], 0))};
+    const std::array<std::uint8_t, 3> paper{static_cast<std::uint8_t>(Median(histograms[0])),
+                                            static_cast<std::uint8_t>(Median(histograms[1])),
+                                            static_cast<std::uint8_t>(Median(histograms[2]))};
 
     // The frame and its light rim of one pixel (the soft edge between a dark
     // border and the paper), but no dark pixel beside it that is not frame.
