@@ -1,6 +1,7 @@
 // Crop on a 300-dpi A4 text page (2480 x 3508, 1 bit), on a fresh copy each time:
 // border detection and cut of a black frame (50-88 pixels, uneven) followed by
-// the whitening of what is left, detection of the white margins of the plain
+// the whitening of what is left (row ends), or preceded by the frame fill
+// (BORDERFILL 1; also on the plain page, where it finds nothing), detection of the white margins of the plain
 // page, and the worst case for detection, a blank page (every scan runs to the middle).
 #include "bench/BenchPages.h"
 #include "processes/cleanup/CCropImage.h"
@@ -38,10 +39,11 @@ void PaintFrame(BITMAPINFOHEADER* dib) {
 
 enum Page { kFramed, kPlain, kBlank };
 
-// args: page, crop black (1) or white (0)
+// args: page, crop black (1) or white (0), border fill (CCropImage::kWhitenRowEnds or kFillFrame)
 void CropPage(benchmark::State& state) {
     const Page kind = static_cast<Page>(state.range(0));
     const bool black = state.range(1) != 0;
+    const int fill = static_cast<int>(state.range(2));
     for (auto _ : state) {
         state.PauseTiming();
         CComPtr<CZRDocument> document = BenchDocument(1);
@@ -57,6 +59,7 @@ void CropPage(benchmark::State& state) {
         crop.attach(handle, true);
         crop.setModes(black ? 1 : 0, black ? 0 : 1, 0);
         crop.setSensitivity(5);
+        crop.setBorderFill(fill);
         benchmark::DoNotOptimize(crop.run());
         crop.detach();
         state.PauseTiming();
@@ -66,9 +69,11 @@ void CropPage(benchmark::State& state) {
 }
 
 BENCHMARK(CropPage)
-    ->Args({kFramed, 1})
-    ->Args({kPlain, 0})
-    ->Args({kBlank, 0})
+    ->Args({kFramed, 1, CCropImage::kWhitenRowEnds})
+    ->Args({kFramed, 1, CCropImage::kFillFrame})
+    ->Args({kPlain, 1, CCropImage::kFillFrame})
+    ->Args({kPlain, 0, CCropImage::kWhitenRowEnds})
+    ->Args({kBlank, 0, CCropImage::kWhitenRowEnds})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -7,11 +7,14 @@
 // Each page is a 300-dpi A4 text page (tools/synthpage) with a black frame painted over its outer
 // band: left 60, top 50, right 70, bottom 55 pixels, then made uneven (a slow wave of +-10 pixels,
 // a tilt adding up to 25 pixels along each side, a ragged inner edge of +-3 pixels) and, on the
-// noisy page, 3 % white specks inside the frame. The frame never reaches the text. Per tool:
+// noisy page, 3 % white specks inside the frame. The frame never reaches the text, except on the
+// last page, where the right side is moved in until its inner edge runs up to 6 pixels into the
+// ends of the longest lines (text pixels under the frame count as frame). Per tool:
 //   border removed  black frame pixels cut away or turned white, share of all black frame pixels
 //   text lost       black text pixels cut away or turned white, share of all black text pixels
 //   black left      frame pixels still black (count)
-// Tools: our Crop with CROPBLACK 1 and BORDERSENSITIVITY 0 (default) and 5; unpaper's black filter
+// Tools: our Crop with CROPBLACK 1 and BORDERSENSITIVITY 0 (default) and 5, each with the row-end
+// whitening (BORDERFILL 0) and the frame fill (BORDERFILL 1); unpaper's black filter
 // alone and with its border scan (every other filter, deskew and centring off, so pixels stay in
 // place; unpaper whitens, it does not cut); ImageMagick
 // -fuzz 50% -trim (the trim box from %@) and a white flood fill from two opposite corners.
@@ -66,11 +69,20 @@ Pix* ToPix(const Grid& grid) {
 
 struct FrameShape {
     const char* name;
-    int wave;      // amplitude of the slow wave
-    int tilt;      // added along each side, 0 at one end
-    int ragged;    // per-line jitter of the inner edge
-    double holes;  // share of frame pixels left white
+    int wave;       // amplitude of the slow wave
+    int tilt;       // added along each side, 0 at one end
+    int ragged;     // per-line jitter of the inner edge
+    double holes;   // share of frame pixels left white
+    int touch = 0;  // > 0: the right side reaches this far into the text's rightmost columns
 };
+
+// Rightmost column holding a black pixel, or -1.
+int RightmostBlack(const Grid& page) {
+    for (int x = page.width - 1; x >= 0; --x)
+        for (int y = 0; y < page.height; ++y)
+            if (!page.at(x, y)) return x;
+    return -1;
+}
 
 // Paints the frame; `frame` marks its black pixels.
 void PaintFrame(Grid& page, const FrameShape& shape, std::vector<std::uint8_t>& frame) {
@@ -84,9 +96,12 @@ void PaintFrame(Grid& page, const FrameShape& shape, std::vector<std::uint8_t>& 
                (shape.ragged ? jitter(random) : 0);
     };
     std::vector<int> left(h), right(h), top(w), bottom(w);
+    // Touching: the right side's inner edge, tilt and wave included, stays
+    // within `touch` pixels of the text's right end.
+    const int rightBase = shape.touch > 0 ? w - RightmostBlack(page) + shape.touch - shape.tilt - shape.wave : 70;
     for (int y = 0; y < h; ++y) {
         left[y] = edge(60, y, h, 0.3);
-        right[y] = edge(70, h - 1 - y, h, 1.1);
+        right[y] = edge(rightBase, h - 1 - y, h, 1.1);
     }
     for (int x = 0; x < w; ++x) {
         top[x] = edge(50, w - 1 - x, w, 2.0);
@@ -138,7 +153,7 @@ Score Measure(const Grid& input, const std::vector<std::uint8_t>& frame, const O
             frameTotal - frameGone};
 }
 
-Outcome OurCrop(const Grid& input, int sensitivity) {
+Outcome OurCrop(const Grid& input, int sensitivity, int borderFill = CCropImage::kWhitenRowEnds) {
     const int handle = ImageWrapper::create_handle_from_scratch(input.width, input.height, 1);
     ImageWrapper::set_resolution(handle, 300, 300);
     BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
@@ -154,6 +169,7 @@ Outcome OurCrop(const Grid& input, int sensitivity) {
         crop.attach(handle, true);
         crop.setModes(1, 0, 0);
         crop.setSensitivity(sensitivity);
+        crop.setBorderFill(borderFill);
         crop.run();
         outcome.left = std::max(crop.left(), 0);
         outcome.top = std::max(crop.top(), 0);
@@ -211,8 +227,10 @@ int main(int argc, char** argv) {
     const Grid page = FromPix(rendered);
     pixDestroy(&rendered);
 
-    const FrameShape shapes[] = {
-        {"even frame", 0, 0, 0, 0.0}, {"uneven frame", 10, 25, 3, 0.0}, {"uneven, 3 % holes", 10, 25, 3, 0.03}};
+    const FrameShape shapes[] = {{"even frame", 0, 0, 0, 0.0},
+                                 {"uneven frame", 10, 25, 3, 0.0},
+                                 {"uneven, 3 % holes", 10, 25, 3, 0.03},
+                                 {"text touching", 10, 25, 3, 0.0, 6}};
     const std::string in = work + "/in", convert = "/usr/bin/convert";
     std::printf("Border removal on a 300-dpi A4 page (2480 x 3508) with a black frame of 50-70 pixels.\n");
     std::printf("%-20s %-44s %15s %10s %12s\n", "page", "tool", "border removed", "text lost", "black left");
@@ -228,6 +246,9 @@ int main(int argc, char** argv) {
         std::vector<std::pair<std::string, Outcome>> outcomes;
         outcomes.emplace_back("leafmend Crop CROPBLACK=1 (sensitivity 0)", OurCrop(input, 0));
         outcomes.emplace_back("leafmend Crop CROPBLACK=1 BORDERSENSITIVITY=5", OurCrop(input, 5));
+        outcomes.emplace_back("leafmend Crop CROPBLACK=1 BORDERFILL=1", OurCrop(input, 0, CCropImage::kFillFrame));
+        outcomes.emplace_back("leafmend ... BORDERFILL=1 BORDERSENSITIVITY=5",
+                              OurCrop(input, 5, CCropImage::kFillFrame));
         const std::string off =
             " --no-noisefilter --no-blurfilter --no-grayfilter --no-mask-scan --no-mask-center --no-deskew"
             " --no-wipe --no-border --no-border-scan --no-border-align";

@@ -3,6 +3,7 @@
 
 #include "framework/CZRException.h"
 #include "framework/CZRProgressTracker.h"
+#include "processes/cleanup/CropFrameFill.h"
 #include "resources/MessageIds.h"
 
 #include <algorithm>
@@ -33,6 +34,8 @@ void CCropImage::setModes(int cropBlack, int cropWhite, int invertBlack) {
 
 void CCropImage::setSensitivity(int sensitivity) { sensitivity_ = std::max(sensitivity, 0); }
 
+void CCropImage::setBorderFill(int borderFill) { borderFill_ = borderFill; }
+
 int CCropImage::SafetyMargin(int xResolution) {
     if (xResolution <= 0) return 0;
     return static_cast<int>(std::ceil(static_cast<double>(xResolution) * 0.01 * 0.0254));
@@ -53,9 +56,14 @@ void CCropImage::popRange() {
 
 int CCropImage::run() {
     if (!hasImage()) return kNoImage;
+    const bool fill = borderFill_ == kFillFrame;
     if (invertBlack_ == 1) {
         if (bitCount() != 1) return kNotBlackAndWhite;
-        whitenBorder(sensitivity_);
+        if (fill) {
+            fillFrame();
+        } else {
+            whitenBorder(sensitivity_);
+        }
         return kDone;
     }
     if (cropWhite_ == 0 && cropBlack_ == 0) {
@@ -68,7 +76,18 @@ int CCropImage::run() {
         if (detectBorders()) cutByMargins();
         popRange();
     };
-    if (cropBlack_ == 1) {
+    if (cropBlack_ == 1 && fill) {
+        // The frame is judged whole, before the cut takes most of it away.
+        pushRange(0, 50);
+        pushRange(10, 20);
+        const bool found = detectBorders();
+        popRange();
+        replaceRange(50, 90);
+        fillFrame();
+        replaceRange(90, 100);
+        if (found) cutByMargins();
+        popRange();
+    } else if (cropBlack_ == 1) {
         pushRange(0, 50);
         detectAndCut();
         if (bitCount() == 1) {
@@ -179,13 +198,25 @@ void CCropImage::cutByMargins() {
     refresh(headerIsLibrarys());
 }
 
+int CCropImage::currentHandle() const {
+    int handle = handle_;
+    if (image_) ThrowIfFailed(image_->GetHandle(&handle));
+    return handle;
+}
+
+long long CCropImage::fillFrame() {
+    report(0);
+    const long long frame = CropFrameFill::Whiten(currentHandle());
+    if (frame == CropFrameFill::kOutOfMemory) throw CZRException(static_cast<UINT>(IDS_OUT_OF_MEMORY));
+    report(100);
+    return frame;
+}
+
 // Two walks per row, one from each end, step by step together: a black pixel
 // turns white and resets the walk's white count; a white pixel ends the walk
 // once s white pixels have been crossed since the last black one, else counts.
 void CCropImage::whitenBorder(int sensitivity) {
-    int handle = handle_;
-    if (image_) ThrowIfFailed(image_->GetHandle(&handle));
-    BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
+    BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(currentHandle());
     if (!dib || dib->biBitCount != 1 || dib->biWidth <= 0 || dib->biHeight <= 0) return;
     const int w = dib->biWidth;
     const int h = dib->biHeight;

@@ -20,8 +20,13 @@ constexpr Property<VT_I2> kCropWhite{"CROPWHITE", 0, "nonzero: find and cut a wh
 constexpr Property<VT_I2> kBorderSensitivity{
     "BORDERSENSITIVITY", 0,
     "detection: content starts after s+1 lines with a run above s pixels; whitening crosses up to s white pixels"};
-constexpr PropertyDecl kProperties[] = {kTop,       kBottom,      kLeft,      kRight,
-                                        kCropBlack, kInvertBlack, kCropWhite, kBorderSensitivity};
+constexpr Property<VT_I2> kBorderFill{
+    "BORDERFILL", 0,
+    "1: instead of the row ends, whiten the black frame joined to the page edge (solid borders, shadows, strips along "
+    "the edges, with ragged rims and pinholes; text touching it stays), before the cut; with CROPBLACK 1 also on grey "
+    "and colour pages (paper tone); other values: row ends"};
+constexpr PropertyDecl kProperties[] = {
+    kTop, kBottom, kLeft, kRight, kCropBlack, kInvertBlack, kCropWhite, kBorderSensitivity, kBorderFill};
 
 // Gives the page's handle back on every exit so the holder never deletes it.
 struct DetachOnExit {
@@ -45,6 +50,7 @@ HRESULT CZRCrop::Process(IZRPage* page, VARIANT_BOOL* result) {
         const SHORT invertBlack = Read(kInvertBlack);
         const SHORT cropWhite = Read(kCropWhite);
         const SHORT sensitivity = Read(kBorderSensitivity);
+        const SHORT borderFill = Read(kBorderFill);
         // Detection reads pixels; the fixed cut and the whitening need only the header.
         const bool detects = (cropWhite != 0 || cropBlack != 0) && invertBlack != 1;
         DetachOnExit guard{crop};
@@ -52,6 +58,7 @@ HRESULT CZRCrop::Process(IZRPage* page, VARIANT_BOOL* result) {
         crop.setMargins(top, bottom, left, right);
         crop.setModes(cropBlack, cropWhite, invertBlack);
         crop.setSensitivity(sensitivity);
+        crop.setBorderFill(borderFill);
         if (crop.run() == CCropImage::kNotBlackAndWhite) {
             CComBSTR name;
             get_Name(&name);

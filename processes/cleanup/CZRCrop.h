@@ -3,8 +3,11 @@
 // border by scanning inward from each edge and cuts it through the image
 // library; on black-and-white pages "CROPBLACK" then whitens black left at the
 // row ends, and "INVERTBLACK" only whitens (other depths get status message
-// 2301). Not zone-capable. Cost: a 300-dpi A4 page takes a few ms (detection
-// stops where the content starts; the cut is one library call).
+// 2301). "BORDERFILL" 1 instead whitens the whole frame joined to the page
+// edge, before the cut and on any depth, keeping text that touches it. Not
+// zone-capable. Cost: a 300-dpi A4 page takes a few ms (detection
+// stops where the content starts; the cut is one library call); the frame
+// fill adds about 10 ms.
 #pragma once
 
 #include "framework/ProcessClass.h"

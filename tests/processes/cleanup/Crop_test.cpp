@@ -120,6 +120,40 @@ TEST_F(CropProcessTest, CropBlackOnAFramedScanLeavesTheTextAlone) {
     EXPECT_EQ(out.at(70, 75), 0);
 }
 
+TEST_F(CropProcessTest, DeclaresBorderFillAsAShortAtZero) {
+    CComVariant value;
+    CComBSTR name(u"BORDERFILL");
+    ASSERT_EQ(process_->get_Properties(name, &value), S_OK);
+    EXPECT_EQ(value.vt, VT_I2);
+    EXPECT_EQ(value.iVal, 0);
+}
+
+// A frame whose inner edge steps in and out: the row ends alone leave the
+// steps of the top and bottom bands; the frame fill leaves only the text.
+TEST_F(CropProcessTest, BorderFillRemovesASteppedFrameThatRowEndsLeave) {
+    Grid grid(400, 300);
+    for (int x = 0; x < 400; ++x) {
+        const int band = 20 + (x / 50) % 3 * 6;
+        grid.fillRect(x, 0, 1, band, 0);
+        grid.fillRect(x, 300 - band, 1, band, 0);
+    }
+    grid.fillRect(0, 0, 25, 300, 0);
+    grid.fillRect(100, 100, 50, 10, 0);
+    for (const SHORT fill : {0, 1}) {
+        Set(u"CROPBLACK", CComVariant(static_cast<SHORT>(1)));
+        Set(u"BORDERFILL", CComVariant(fill));
+        CComPtr<CZRDocument> document = DocumentOf(grid);
+        ImageWrapper::set_resolution(document->Pages()[0]->Image()->Handle(), 300, 300);
+        ASSERT_EQ(Run(document->Pages()[0]), S_OK);
+        const Grid out = GridOf(document->Pages()[0]);
+        if (fill == 1) {
+            EXPECT_EQ(out.blackCount(), 500);
+        } else {
+            EXPECT_GT(out.blackCount(), 1000);
+        }
+    }
+}
+
 TEST_F(CropProcessTest, ReportsProgressFromFiveToHundred) {
     Set(u"LEFT", CComVariant(static_cast<SHORT>(5)));
     CComPtr<CZRDocument> document = MakeDocument(120, 60, 1);
