@@ -167,9 +167,9 @@ struct Method {
     Score score;
 };
 
-std::string Percent(double part, double whole) {
+std::string Percent(double part, double whole, int decimals = 1) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", whole > 0 ? 100.0 * part / whole : 0.0);
+    std::snprintf(text, sizeof text, "%.*f", decimals, whole > 0 ? 100.0 * part / whole : 0.0);
     return text;
 }
 
@@ -329,10 +329,10 @@ int main(int argc, char** argv) {
             std::printf("%-52s failed\n", m.name.c_str());
             continue;
         }
-        std::printf("%-52s %7s", m.name.c_str(), Percent(s.ruleErased, s.rulePixels).c_str());
+        std::printf("%-52s %7s", m.name.c_str(), Percent(s.ruleErased, s.rulePixels, 2).c_str());
         for (int t = 1; t <= 6; ++t) std::printf(" %6s", Percent(s.byThickness[t][1], s.byThickness[t][0]).c_str());
         std::printf(" %7s %7s %9.0f %8.0f %8.0f\n", Percent(s.slanted[1], s.slanted[0]).c_str(),
-                    Percent(s.charLost, s.charPixels).c_str(), s.charLost / s.pages, s.added / s.pages,
+                    Percent(s.charLost, s.charPixels, 2).c_str(), s.charLost / s.pages, s.added / s.pages,
                     s.milliseconds / s.pages);
     }
     if (!methods.empty() && methods[0].score.pages > 0) {

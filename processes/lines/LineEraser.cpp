@@ -28,11 +28,8 @@ constexpr int kTurnSideways = 14;
 constexpr int kAwayVertical = 4;
 constexpr int kAlongVertical = 5;
 
-// A followed piece takes columns one pixel thicker than its median for its
-// own when there are at least this many of them per column at the median.
-constexpr double kThickerShare = 0.25;
 // Rows a rebuilt stroke must go on beyond those next to an erased line.
-constexpr int kStrokeRows = 2;
+constexpr int kStrokeRows = 4;
 
 int Floor(double v) { return static_cast<int>(std::floor(v)); }
 
@@ -454,23 +451,37 @@ void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
     // The first row of the piece's own run per column; kNotOwn elsewhere.
     constexpr int kNotOwn = std::numeric_limits<int>::min();
     std::vector<int> ownTop(static_cast<std::size_t>(n), kNotOwn);
-    // A rule whose thickness varies has columns a pixel thicker than its
-    // median of its own; on a clean one such a column is a character's edge
-    // lying on it.
-    int atMedian = 0;
-    int thicker = 0;
-    for (const ColumnRun& run : group.profile) {
-        atMedian += run.thickness() == t;
-        thicker += run.thickness() == t + 1;
-    }
-    const int thickest = thicker >= kThickerShare * atMedian ? t + 1 : t;
-    for (int j = 0; j < n; ++j) {
+    // Columns no thicker than the piece are its own. So is a stretch of
+    // columns one pixel thicker between two of them (the rule's thickness
+    // varies), but not one beside a column where a character crosses: there
+    // the extra pixel is the character's (the wing of a serif, the flank of
+    // a bowl lying on the rule).
+    const auto onLine = [&](int j) {
         const ColumnRun& run = group.profile[static_cast<std::size_t>(j)];
-        const int k = run.thickness();
         const int yl = Floor(line.y1 + line.slope * j);
-        if (k > 0 && k <= thickest && run.top + 1 >= yl - 2 && run.bottom <= yl + t + 1)
-            ownTop[static_cast<std::size_t>(j)] = run.top + 1;
+        return run.top + 1 >= yl - 2 && run.bottom <= yl + t + 1;
+    };
+    const auto thickness = [&](int j) { return group.profile[static_cast<std::size_t>(j)].thickness(); };
+    for (int j = 0; j < n; ++j) {
+        if (thickness(j) > 0 && thickness(j) <= t && onLine(j))
+            ownTop[static_cast<std::size_t>(j)] = group.profile[static_cast<std::size_t>(j)].top + 1;
     }
+    for (int j = 0; j < n;) {
+        if (thickness(j) != t + 1) {
+            ++j;
+            continue;
+        }
+        int end = j;
+        while (end < n && thickness(end) == t + 1) ++end;
+        const bool before = j == 0 || ownTop[static_cast<std::size_t>(j - 1)] != kNotOwn;
+        const bool after = end == n || ownTop[static_cast<std::size_t>(end)] != kNotOwn;
+        if (before && after) {
+            for (int i = j; i < end; ++i)
+                if (onLine(i)) ownTop[static_cast<std::size_t>(i)] = group.profile[static_cast<std::size_t>(i)].top + 1;
+        }
+        j = end;
+    }
+    const int thickest = t + 1;
     const auto paintRows = [&](int x, int from, int to, ErasedRows* erased) {
         from = std::max(from - cleanup_, 0);
         to = std::min(to + cleanup_, height_ - 1);
@@ -498,7 +509,10 @@ void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
         // Nothing dark meets the band here (a break in the line).
         if (run.thickness() <= 0 || x < 0 || x >= width_) continue;
         double top = Floor(line.y1 + line.slope * j);
+        // Level on both sides: the band's place is known.
+        bool placed = false;
         if (previous >= 0 && next < n) {
+            placed = ownTop[static_cast<std::size_t>(previous)] == ownTop[static_cast<std::size_t>(next)];
             const double f = static_cast<double>(j - previous) / (next - previous);
             top = ownTop[static_cast<std::size_t>(previous)] +
                   f * (ownTop[static_cast<std::size_t>(next)] - ownTop[static_cast<std::size_t>(previous)]);
@@ -511,8 +525,10 @@ void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
         int to = from + t - 1;
         // Only where the column's dark run reaches the band.
         if (run.bottom < from || run.top + 1 > to) continue;
-        // A character on one side only leaves the rule's other edge in place.
-        if (run.top + 1 < from && std::abs(run.bottom - to) <= 1) {
+        // Otherwise an edge of the run that lies near the band's is the
+        // rule's own (a character meets it from the other side).
+        if (placed) {
+        } else if (run.top + 1 < from && std::abs(run.bottom - to) <= 1) {
             to = run.bottom;
             from = to - t + 1;
         } else if (run.bottom > to && std::abs(run.top + 1 - from) <= 1) {
