@@ -201,9 +201,11 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
             continue;
         }
         if (label && componentAt(x, y) == kNotVisited) labelCrossing(x, y);
-        // Dark run around y: row 0 is never examined above.
+        // Dark run around y: row 0 is never examined above, but for traced
+        // rules, which may lie on it.
+        const int highest = traced ? 0 : 1;
         int up = 1;
-        while (y - up >= 1 && pixels_.darkInside(x, y - up)) ++up;
+        while (y - up >= highest && pixels_.darkInside(x, y - up)) ++up;
         int down = 0;
         while (y + down + 1 < h && pixels_.darkInside(x, y + down + 1)) ++down;
         run = {y - up, y + down};

@@ -136,29 +136,47 @@ private:
         return {};
     }
 
-    // Follows the rule from column `from` in direction `step`; returns the
-    // last column that showed the rule alone.
-    int walk(int from, int step, CentreFit& fit, ThicknessCount& thickness, int& ruleColumns) const {
-        int last = from;
-        int gapRun = 0;
+    // Follows the rule from column `from` in direction `step` until the
+    // white columns since the last column of the rule alone exceed the
+    // largest gap (characters crossing it do not count), or such columns are
+    // too far apart. Returns the last column of the rule alone, leaving out
+    // fragments of fewer than kEndFragment such columns that white columns
+    // part from the rest: the bits of letters that lie on the line beyond a
+    // rule's end. `ruleColumns` counts the columns of the rule alone kept.
+    int walk(int from, int step, CentreFit& fit, ThicknessCount& thickness, int& ruleColumns) {
+        kinds_.clear();
+        int last = 0;  // index into kinds_ (0: `from` itself, a column of the rule)
+        int gaps = 0;
         int thick = thickness.median();
+        kinds_.push_back(ColumnKind::Rule);
         for (int x = from + step; x >= 0 && x < width_; x += step) {
-            if (std::abs(x - last) > longestBreak_) break;
+            if (static_cast<int>(kinds_.size()) - last > longestBreak_) break;
             const Column c = look(x, fit.centre(x), thick);
+            kinds_.push_back(c.kind);
             if (c.kind == ColumnKind::Rule) {
                 fit.add(x, (c.top + c.bottom) / 2.0);
                 thickness.add(c.bottom - c.top + 1);
                 thick = thickness.median();
-                last = x;
-                gapRun = 0;
-                ++ruleColumns;
-            } else if (c.kind == ColumnKind::Crossed) {
-                gapRun = 0;
-            } else if (++gapRun > maxGap_) {
+                last = static_cast<int>(kinds_.size()) - 1;
+                gaps = 0;
+            } else if (c.kind == ColumnKind::Gap && ++gaps > maxGap_) {
                 break;
             }
         }
-        return last;
+        // Drop the outer fragments.
+        for (;;) {
+            int count = 0;
+            int i = last;
+            while (i > 0 && kinds_[static_cast<std::size_t>(i)] != ColumnKind::Gap) {
+                count += kinds_[static_cast<std::size_t>(i)] == ColumnKind::Rule;
+                --i;
+            }
+            if (i == 0 || count >= RuleTracker::kEndFragment) break;
+            while (i > 0 && kinds_[static_cast<std::size_t>(i)] != ColumnKind::Rule) --i;
+            last = i;
+        }
+        for (int i = 1; i <= last; ++i) ruleColumns += kinds_[static_cast<std::size_t>(i)] == ColumnKind::Rule;
+        return from + step * last;
     }
 
     bool passed(int y, int x) const {
@@ -273,6 +291,8 @@ private:
     // The most columns between two that show the rule alone.
     const int longestBreak_;
     std::vector<std::vector<Interval>> passed_;
+    // What the columns of a walk showed, from its first column outward.
+    std::vector<ColumnKind> kinds_;
     std::vector<LineRecord> rules_;
 };
 

@@ -35,6 +35,10 @@ public:
     static constexpr int kSearch = 2;
     // The share of a trace's columns that must show the rule alone.
     static constexpr double kRuleShare = 0.5;
+    // Fewer columns of the rule alone than this, parted from the rest of a
+    // trace by white columns, are no part of it (bits of letters lying on
+    // the line beyond a rule's end).
+    static constexpr int kEndFragment = 24;
     // Shortest rule reported.
     static constexpr int kShortestRule = 30;
     // The thickest rule followed (the thickest line removal erases).
