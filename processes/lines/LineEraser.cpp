@@ -439,10 +439,10 @@ void LineEraser::paintBridge(const StrokeEnd& upper, const StrokeEnd& lower, Col
     }
 }
 
-// The piece's own columns are those whose run is at most one pixel thicker
-// than the piece and lies on its line; their runs go. Between them, where a
-// character meets the piece, its band goes, placed by the own columns on
-// either side. Past either end the run is followed while it stays as thin.
+// The piece's own columns are those where its run lies on its line alone;
+// their runs go. Between them, where a character meets the piece, its band
+// goes, placed by the own columns on either side. Past either end the run is
+// followed while it stays as thin.
 void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
     const LineRecord& line = *group.line;
     const int t = line.label;
@@ -527,11 +527,10 @@ void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
         if (run.bottom < from || run.top + 1 > to) continue;
         // Otherwise an edge of the run that lies near the band's is the
         // rule's own (a character meets it from the other side).
-        if (placed) {
-        } else if (run.top + 1 < from && std::abs(run.bottom - to) <= 1) {
+        if (!placed && run.top + 1 < from && std::abs(run.bottom - to) <= 1) {
             to = run.bottom;
             from = to - t + 1;
-        } else if (run.bottom > to && std::abs(run.top + 1 - from) <= 1) {
+        } else if (!placed && run.bottom > to && std::abs(run.top + 1 - from) <= 1) {
             from = run.top + 1;
             to = from + t - 1;
         }

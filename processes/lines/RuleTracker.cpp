@@ -200,8 +200,9 @@ private:
                 // Columns where |r - centre(x)| <= tolerance.
                 const double x1 = left + (r - tolerance - a) / slope;
                 const double x2 = left + (r + tolerance - a) / slope;
-                from = std::max(left, static_cast<int>(std::floor(std::min(x1, x2))));
-                to = std::min(right, static_cast<int>(std::ceil(std::max(x1, x2))));
+                // Clamped before the conversion: a slope near 0 puts them far off.
+                from = static_cast<int>(std::floor(std::clamp(std::min(x1, x2), double(left), double(right) + 1.0)));
+                to = static_cast<int>(std::ceil(std::clamp(std::max(x1, x2), double(left) - 1.0, double(right))));
             }
             if (from <= to) passed_[static_cast<std::size_t>(r)].push_back({from, to});
         }
