@@ -7,7 +7,10 @@
 // character pixel is lost when it is white afterwards; "added" counts black
 // pixels that neither drew.
 //
-//   lineremoval_quality [--pages N] [--keep DIR] [--gaps G1,G2,...] [--no-peers]
+//   lineremoval_quality [--pages N] [--keep DIR] [--gaps G1,G2,...] [--min-length N] [--no-peers]
+// (--keep DIR also writes, for the first page, the page, its rules and text,
+// each result, and per result the rule pixels it left and the character
+// pixels it took outside the rules; rules less than 95 % erased are listed)
 //   lineremoval_quality --write-page FILE   (the first form page as a G4 TIFF, for bench/peers)
 #include "host/CZRDocument.h"
 #include "host/HostRegistration.h"
@@ -93,12 +96,13 @@ void Measure(const formpages::FormPage& form, Pix* result, Score& score, bool mi
     pixDestroy(&extra);
 }
 
-// Rules of two thirds of an inch or more: the shortest rule drawn (under a
-// two-word line) is 270 pixels long.
+// Rules of two thirds of an inch or more by default: the shortest rule drawn
+// (under a two-word line) is 270 pixels long.
 constexpr LONG kMinLength = 200;
 
 // Ours, in process, on the library's copy of the page.
 struct Ours {
+    LONG minLength;
     LONG maxGap;
     LONG reconstruction;
     LONG detection;
@@ -125,7 +129,7 @@ Pix* RunOurs(Pix* page, const Ours& settings, double& ms) {
         process->put_Properties(name, CComVariant(value));
     };
     set(u"MAXTHICKNESS", 6);
-    set(u"MINLENGTH", kMinLength);
+    set(u"MINLENGTH", settings.minLength);
     set(u"MAXGAP", settings.maxGap);
     set(u"RECONSTRUCTION", settings.reconstruction);
     set(u"DETECTION", settings.detection);
@@ -192,6 +196,7 @@ int main(int argc, char** argv) {
     std::string keep;
     std::vector<LONG> gaps = {0, 30};
     bool peers = true;
+    LONG minLength = kMinLength;
     if (argc == 3 && std::string(argv[1]) == "--write-page") {
         formpages::FormPage form;
         formpages::Build(form, 300, 30, {1, 2, 3, 4, 5, 6}, {0.0, 0.5, -1.0, 2.0, 0.0, -2.0, 1.5}, 1);
@@ -209,6 +214,8 @@ int main(int argc, char** argv) {
             keep = argv[++i];
         else if (std::string(argv[i]) == "--gaps")
             gaps = Numbers(argv[++i]);
+        else if (std::string(argv[i]) == "--min-length")
+            minLength = std::atoi(argv[++i]);
     }
     Registry::Instance().SetVolatile(true);
     RegisterHostClasses();
@@ -223,7 +230,7 @@ int main(int argc, char** argv) {
     for (const LONG detection : {0, 1}) {
         for (const LONG gap : gaps) {
             for (const LONG reconstruction : {0, 8, 20}) {
-                const Ours settings{gap, reconstruction, detection};
+                const Ours settings{minLength, gap, reconstruction, detection};
                 methods.push_back({"leafmend DETECTION=" + std::to_string(detection) +
                                        " MAXGAP=" + std::to_string(gap) +
                                        (reconstruction ? " RECONSTRUCTION=" + std::to_string(reconstruction)
