@@ -52,6 +52,7 @@ void Process(benchmark::State& state) {
     Registry::Instance().SetVolatile(true);
     RegisterHostClasses();
     const LONG reconstruction = state.range(0) != 0 ? kReconstruction : 0;
+    const LONG detection = state.range(1);
     CComObject<CZRLineRemoval>* object = nullptr;
     CComObject<CZRLineRemoval>::CreateInstance(&object);
     CComPtr<CComObject<CZRLineRemoval>> process(object);
@@ -59,6 +60,7 @@ void Process(benchmark::State& state) {
     Set(object, u"MINLENGTH", kMinLength);
     Set(object, u"MAXGAP", kMaxGap);
     Set(object, u"RECONSTRUCTION", reconstruction);
+    Set(object, u"DETECTION", detection);
     for (auto _ : state) {
         state.PauseTiming();
         CComPtr<CZRDocument> document = FormDocument();
@@ -70,21 +72,29 @@ void Process(benchmark::State& state) {
         document.Release();
         state.ResumeTiming();
     }
-    state.SetLabel(reconstruction ? "with reconstruction" : "without reconstruction");
+    state.SetLabel(std::string(detection ? "traced rules, " : "edge search, ") +
+                   (reconstruction ? "with reconstruction" : "without reconstruction"));
 }
 
-BENCHMARK(Process)->ArgName("reconstruction")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Process)
+    ->ArgNames({"reconstruction", "detection"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The stages on their own, on a fresh copy each time.
 void Stages(benchmark::State& state) {
     const int stage = static_cast<int>(state.range(0));
+    const bool traced = state.range(1) != 0;
     std::size_t pieces = 0;
     for (auto _ : state) {
         state.PauseTiming();
         CComPtr<CZRDocument> document = FormDocument();
         PixelImage pixels(ImageWrapper::get_raw_dib(document->Pages()[0]->Image()->Handle()));
         LRLineSig sig;
-        sig.reconstruction = stage != 0;
+        sig.detection = traced ? LRLineSig::Detection::RunTrace : LRLineSig::Detection::EdgeSearch;
+        // Traced rules rebuild strokes without component labels.
+        sig.reconstruction = stage != 0 && !traced;
         sig.mergeGap = kMaxGap;
         sig.minLengthH = kMinLength;
         sig.cleanRunLength = 5;
@@ -93,6 +103,7 @@ void Stages(benchmark::State& state) {
         sig.margin = 5;
         LineEraser eraser;
         eraser.setProperties(0, kMaxThickness, stage != 0 ? kReconstruction : 0);
+        eraser.setFollowRuns(traced);
         eraser.setImages(&pixels, nullptr);
         eraser.setSignature(&sig);
         if (stage <= 1) state.ResumeTiming();
@@ -111,10 +122,15 @@ void Stages(benchmark::State& state) {
     }
     static const char* const kNames[] = {"detection", "detection with labels", "erasure (reconstruction on)",
                                          "reconnection"};
-    state.SetLabel(std::string(kNames[stage]) + ", " + std::to_string(pieces) + " pieces");
+    state.SetLabel(std::string(traced ? "traced rules, " : "edge search, ") + kNames[stage] + ", " +
+                   std::to_string(pieces) + " pieces");
 }
 
-BENCHMARK(Stages)->ArgName("stage")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Stages)
+    ->ArgNames({"stage", "detection"})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -7,7 +7,10 @@
 // character pixel is lost when it is white afterwards; "added" counts black
 // pixels that neither drew.
 //
-//   lineremoval_quality [--pages N] [--keep DIR] [--gaps G1,G2,...] [--no-peers]
+//   lineremoval_quality [--pages N] [--keep DIR] [--gaps G1,G2,...] [--min-length N] [--no-peers]
+// (--keep DIR also writes, for the first page, the page, its rules and text,
+// each result, and per result the rule pixels it left and the character
+// pixels it took outside the rules; rules less than 95 % erased are listed)
 //   lineremoval_quality --write-page FILE   (the first form page as a G4 TIFF, for bench/peers)
 #include "host/CZRDocument.h"
 #include "host/HostRegistration.h"
@@ -51,7 +54,8 @@ int Count(Pix* pix) {
 }
 
 // result: 1-bit, 1 = black.
-void Measure(const formpages::FormPage& form, Pix* result, Score& score) {
+// With `missed`, rules of which less than 95 % went are listed.
+void Measure(const formpages::FormPage& form, Pix* result, Score& score, bool missed = false) {
     Pix* ruleOnly = pixSubtract(nullptr, form.rules, form.text);
     Pix* gone = pixInvert(nullptr, result);  // white afterwards
     Pix* erased = pixAnd(nullptr, ruleOnly, gone);
@@ -71,6 +75,9 @@ void Measure(const formpages::FormPage& form, Pix* result, Score& score) {
             score.slanted[0] += Count(one);
             score.slanted[1] += Count(oneErased);
         }
+        if (missed && Count(oneErased) < 0.95 * Count(one))
+            std::printf("  missed: rule x %d..%d y %d, %d px, %.1f deg: %d of %d erased\n", rule.x0, rule.x1, rule.y,
+                        rule.thickness, rule.degrees, Count(oneErased), Count(one));
         pixDestroy(&one);
         pixDestroy(&oneErased);
     }
@@ -89,10 +96,16 @@ void Measure(const formpages::FormPage& form, Pix* result, Score& score) {
     pixDestroy(&extra);
 }
 
+// Rules of two thirds of an inch or more by default: the shortest rule drawn
+// (under a two-word line) is 270 pixels long.
+constexpr LONG kMinLength = 200;
+
 // Ours, in process, on the library's copy of the page.
 struct Ours {
+    LONG minLength;
     LONG maxGap;
     LONG reconstruction;
+    LONG detection;
 };
 
 Pix* RunOurs(Pix* page, const Ours& settings, double& ms) {
@@ -116,9 +129,10 @@ Pix* RunOurs(Pix* page, const Ours& settings, double& ms) {
         process->put_Properties(name, CComVariant(value));
     };
     set(u"MAXTHICKNESS", 6);
-    set(u"MINLENGTH", 300);
+    set(u"MINLENGTH", settings.minLength);
     set(u"MAXGAP", settings.maxGap);
     set(u"RECONSTRUCTION", settings.reconstruction);
+    set(u"DETECTION", settings.detection);
     VARIANT_BOOL result;
     const auto start = Clock::now();
     process->Process(document->Pages()[0], &result);
@@ -157,9 +171,9 @@ struct Method {
     Score score;
 };
 
-std::string Percent(double part, double whole) {
+std::string Percent(double part, double whole, int decimals = 1) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", whole > 0 ? 100.0 * part / whole : 0.0);
+    std::snprintf(text, sizeof text, "%.*f", decimals, whole > 0 ? 100.0 * part / whole : 0.0);
     return text;
 }
 
@@ -182,6 +196,7 @@ int main(int argc, char** argv) {
     std::string keep;
     std::vector<LONG> gaps = {0, 30};
     bool peers = true;
+    LONG minLength = kMinLength;
     if (argc == 3 && std::string(argv[1]) == "--write-page") {
         formpages::FormPage form;
         formpages::Build(form, 300, 30, {1, 2, 3, 4, 5, 6}, {0.0, 0.5, -1.0, 2.0, 0.0, -2.0, 1.5}, 1);
@@ -199,6 +214,8 @@ int main(int argc, char** argv) {
             keep = argv[++i];
         else if (std::string(argv[i]) == "--gaps")
             gaps = Numbers(argv[++i]);
+        else if (std::string(argv[i]) == "--min-length")
+            minLength = std::atoi(argv[++i]);
     }
     Registry::Instance().SetVolatile(true);
     RegisterHostClasses();
@@ -210,14 +227,17 @@ int main(int argc, char** argv) {
     const bool haveConvert = peers && std::filesystem::exists(convert);
 
     std::vector<Method> methods;
-    for (const LONG gap : gaps) {
-        for (const LONG reconstruction : {0, 8, 20}) {
-            const Ours settings{gap, reconstruction};
-            methods.push_back({"leafmend MAXGAP=" + std::to_string(gap) +
-                                   (reconstruction ? " RECONSTRUCTION=" + std::to_string(reconstruction)
-                                                   : std::string(" no reconstruction")),
-                               [settings](Pix* page, double& ms) { return RunOurs(page, settings, ms); },
-                               {}});
+    for (const LONG detection : {0, 1}) {
+        for (const LONG gap : gaps) {
+            for (const LONG reconstruction : {0, 8, 20}) {
+                const Ours settings{minLength, gap, reconstruction, detection};
+                methods.push_back({"leafmend DETECTION=" + std::to_string(detection) +
+                                       " MAXGAP=" + std::to_string(gap) +
+                                       (reconstruction ? " RECONSTRUCTION=" + std::to_string(reconstruction)
+                                                       : std::string(" no reconstruction")),
+                                   [settings](Pix* page, double& ms) { return RunOurs(page, settings, ms); },
+                                   {}});
+            }
         }
     }
     if (haveUnpaper) {
@@ -271,6 +291,11 @@ int main(int argc, char** argv) {
         formpages::FormPage form;
         formpages::Build(form, 300, 30, thicknessSets[static_cast<std::size_t>(p) % 2],
                          slopeSets[static_cast<std::size_t>(p) % 2], static_cast<std::uint32_t>(p + 1));
+        if (!keep.empty() && p == 0) {
+            pixWrite((dir + "/page.png").c_str(), form.page, IFF_PNG);
+            pixWrite((dir + "/rules.png").c_str(), form.rules, IFF_PNG);
+            pixWrite((dir + "/text.png").c_str(), form.text, IFF_PNG);
+        }
         for (Method& method : methods) {
             double ms = 0;
             Pix* result = method.run(form.page, ms);
@@ -278,7 +303,8 @@ int main(int argc, char** argv) {
                 method.score.failed = true;
                 continue;
             }
-            Measure(form, result, method.score);
+            if (!keep.empty() && p == 0) std::printf("%s\n", method.name.c_str());
+            Measure(form, result, method.score, !keep.empty() && p == 0);
             method.score.milliseconds += ms;
             ++method.score.pages;
             if (!keep.empty() && p == 0) {
@@ -286,24 +312,34 @@ int main(int argc, char** argv) {
                 for (char& c : file)
                     if (c == ' ' || c == ':' || c == '=') c = '_';
                 pixWrite((dir + "/" + file + ".png").c_str(), result, IFF_PNG);
+                // The rule pixels it left.
+                Pix* left = pixSubtract(nullptr, form.rules, form.text);
+                pixAnd(left, left, result);
+                pixWrite((dir + "/left-" + file + ".png").c_str(), left, IFF_PNG);
+                pixDestroy(&left);
+                // The character pixels it took outside the rules.
+                Pix* lost = pixSubtract(nullptr, form.text, form.rules);
+                pixSubtract(lost, lost, result);
+                pixWrite((dir + "/lost-" + file + ".png").c_str(), lost, IFF_PNG);
+                pixDestroy(&lost);
             }
             pixDestroy(&result);
         }
     }
 
     std::printf("%d synthetic A4 pages at 300 dpi, 30 rules each (1-6 px, level and slanted up to 2 deg)\n", pages);
-    std::printf("%-44s %7s %6s %6s %6s %6s %6s %6s %7s %7s %9s %8s %8s\n", "method", "rule%", "t=1", "t=2", "t=3",
+    std::printf("%-52s %7s %6s %6s %6s %6s %6s %6s %7s %7s %9s %8s %8s\n", "method", "rule%", "t=1", "t=2", "t=3",
                 "t=4", "t=5", "t=6", "slant%", "char%", "char px", "added", "ms/page");
     for (const Method& m : methods) {
         const Score& s = m.score;
         if (s.pages == 0) {
-            std::printf("%-44s failed\n", m.name.c_str());
+            std::printf("%-52s failed\n", m.name.c_str());
             continue;
         }
-        std::printf("%-44s %7s", m.name.c_str(), Percent(s.ruleErased, s.rulePixels).c_str());
+        std::printf("%-52s %7s", m.name.c_str(), Percent(s.ruleErased, s.rulePixels, 2).c_str());
         for (int t = 1; t <= 6; ++t) std::printf(" %6s", Percent(s.byThickness[t][1], s.byThickness[t][0]).c_str());
         std::printf(" %7s %7s %9.0f %8.0f %8.0f\n", Percent(s.slanted[1], s.slanted[0]).c_str(),
-                    Percent(s.charLost, s.charPixels).c_str(), s.charLost / s.pages, s.added / s.pages,
+                    Percent(s.charLost, s.charPixels, 2).c_str(), s.charLost / s.pages, s.added / s.pages,
                     s.milliseconds / s.pages);
     }
     if (!methods.empty() && methods[0].score.pages > 0) {

@@ -24,7 +24,14 @@ constexpr Property<VT_I4> kReconstruction{
     "RECONSTRUCTION", 0,
     "above 0 rebuilds the strokes a line crossed; the largest sideways distance between joined stroke ends (at "
     "most 200)"};
-constexpr PropertyDecl kProperties[] = {kOrientation, kMinLength, kMaxThickness, kMaxGap, kCleanup, kReconstruction};
+constexpr Property<VT_I4> kDetection{
+    "DETECTION", 0,
+    "0 finds lines by a clean upper edge; 1 follows every long dark run, so rules that text touches or crosses are "
+    "found whole, and erases each rule's own pixels"};
+constexpr PropertyDecl kProperties[] = {kOrientation, kMinLength,      kMaxThickness, kMaxGap,
+                                        kCleanup,     kReconstruction, kDetection};
+// "DETECTION" value that selects the run trace; any other keeps the edge search.
+constexpr LONG kRunTrace = 1;
 
 // The detection settings of line removal (the other LineSig parameters keep
 // their defaults).
@@ -97,13 +104,18 @@ HRESULT CZRLineRemoval::Process(IZRPage* page, VARIANT_BOOL* result) {
             }
         } detach{signature_, eraser_};
 
+        const bool runTrace = Read(kDetection) == kRunTrace;
         eraser_.setProperties(Read(kCleanup), maxThickness, reconstruction);
+        eraser_.setFollowRuns(runTrace);
         eraser_.setImages(&pixels, bools.get());
         eraser_.setSignature(&signature_);
         eraser_.setProgressHook(&ForwardProgress, static_cast<CZRProgressTracker*>(this));
 
+        signature_.detection = runTrace ? LRLineSig::Detection::RunTrace : LRLineSig::Detection::EdgeSearch;
         signature_.bothViews = false;
-        signature_.reconstruction = reconstruction > 0;
+        // Traced rules rebuild crossing strokes from the pixels beside them,
+        // without component labels.
+        signature_.reconstruction = reconstruction > 0 && !runTrace;
         signature_.wantHorizontal = true;
         signature_.wantVertical = false;
         signature_.mergeGap = Read(kMaxGap);

@@ -1,14 +1,17 @@
 // Line removal: erases the ruled lines of one orientation (form lines,
 // underlines, table rules) from a page, in place, and can rebuild the strokes
-// of the characters a line crossed. Lines are found and cut into pieces of
-// uniform thickness (LRLineSig), painted in the background colour
-// (LineEraser), and with "RECONSTRUCTION" the stroke ends facing each other
-// across an erased line are joined again. Vertical lines are handled in the
-// quarter-turned view of the page. 1-, 8- and 24-bit pages; deeper pages are
-// read through a thresholded 1-bit view and written in their own colours.
-// Cost on a 300-dpi A4 page: tens of milliseconds, most of it in the sparse
-// line probe and, with reconstruction, in labelling the components that touch
-// a line. Not zone-capable.
+// of the characters a line crossed. Lines are found (by the line signature's
+// edge search or, with "DETECTION" 1, by RuleTracker's trace of long dark
+// runs) and cut into pieces of uniform thickness (LRLineSig), painted in the
+// background colour (LineEraser), and with "RECONSTRUCTION" the stroke ends
+// facing each other across an erased line are joined again (with "DETECTION"
+// 1: the straight strokes that go on on both sides of it). Vertical lines are
+// handled in the quarter-turned view of the page. 1-, 8- and 24-bit pages;
+// deeper pages are read through a thresholded 1-bit view and written in their
+// own colours. Cost on a 300-dpi A4 page: tens of milliseconds, most of it in
+// the sparse line probe (or the row scan of the trace) and, with
+// reconstruction, in labelling the components that touch a line. Not
+// zone-capable.
 #pragma once
 
 #include "framework/ProcessClass.h"

@@ -4,6 +4,7 @@
 #include "processes/lines/LRLineSig.h"
 
 #include "framework/QNCException.h"
+#include "processes/lines/RuleTracker.h"
 #include "resources/MessageIds.h"
 
 #include <algorithm>
@@ -29,6 +30,37 @@ void LRLineSig::freeComponentMap() {
 
 void LRLineSig::detect(PixelImage* image, BoolImage* boolImage) {
     clearGroups();
+    if (detection == Detection::RunTrace) {
+        traceRules(image, boolImage);
+    } else {
+        searchEdges(image, boolImage);
+    }
+    pixels_.attach(image, boolImage);
+    componentCount_ = 0;
+    if (reconstruction) prepareComponentMap();
+    for (Records* list : {&horizontal(), &vertical()}) {
+        for (auto& r : *list) {
+            r->slope = r->x1 == r->x2 ? std::numeric_limits<double>::max()
+                                      : static_cast<double>(r->y2 - r->y1) / (r->x2 - r->x1);
+        }
+    }
+    replaceByPieces(horizontal(), horizontalGroups_);
+    replaceByPieces(vertical(), verticalGroups_);
+}
+
+void LRLineSig::traceRules(PixelImage* image, BoolImage* boolImage) {
+    horizontal().clear();
+    vertical().clear();
+    setImage(image);
+    setBoolImage(boolImage);
+    pixels_.attach(image, boolImage);
+    // No rule is thin enough to be erased.
+    if (maxPieceThickness < 1) return;
+    for (const LineRecord& rule : RuleTracker::find(pixels_, {maxPieceThickness, mergeGap}))
+        horizontal().push_back(std::make_unique<LineRecord>(rule));
+}
+
+void LRLineSig::searchEdges(PixelImage* image, BoolImage* boolImage) {
     clearCreated();
     setImage(image);
     setBoolImage(boolImage);
@@ -47,17 +79,6 @@ void LRLineSig::detect(PixelImage* image, BoolImage* boolImage) {
     // create detaches the images; the grouping reads them again.
     setImage(image);
     setBoolImage(boolImage);
-    pixels_.attach(image, boolImage);
-    componentCount_ = 0;
-    if (reconstruction) prepareComponentMap();
-    for (Records* list : {&horizontal(), &vertical()}) {
-        for (auto& r : *list) {
-            r->slope = r->x1 == r->x2 ? std::numeric_limits<double>::max()
-                                      : static_cast<double>(r->y2 - r->y1) / (r->x2 - r->x1);
-        }
-    }
-    replaceByPieces(horizontal(), horizontalGroups_);
-    replaceByPieces(vertical(), verticalGroups_);
 }
 
 void LRLineSig::replaceByPieces(Records& list, Groups& groups) {
@@ -148,6 +169,10 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
     const int h = pixels_.height();
     const bool label = reconstruction && !componentMap_.empty();
     std::vector<ColumnRun> runs(static_cast<std::size_t>(len));
+    // Traced rules lie within a row of their record: a dark run found
+    // farther off is not theirs, and a character crossing is no break.
+    const bool traced = detection == Detection::RunTrace;
+    std::vector<bool> onLine(traced ? static_cast<std::size_t>(len) : 0);
     double yline = line.y1 + 2.0;
     for (int j = 0; j < len; ++j, yline += line.slope) {
         const int x = line.x1 + j;
@@ -157,6 +182,7 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
                     : static_cast<int>(std::floor(yline));
         ColumnRun& run = runs[static_cast<std::size_t>(j)];
         bool found = pixels_.dark(x, y);
+        int offset = 0;
         if (!found) {
             for (int i = 1; i <= kRunSearch && !found; ++i) {
                 if (pixels_.dark(x, y - i)) {
@@ -166,16 +192,20 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
                     y += i;
                     found = true;
                 }
+                offset = i;
             }
         }
+        if (traced) onLine[static_cast<std::size_t>(j)] = found && offset <= kTracedSearch;
         if (!found) {
             run = {y, y};
             continue;
         }
         if (label && componentAt(x, y) == kNotVisited) labelCrossing(x, y);
-        // Dark run around y: row 0 is never examined above.
+        // Dark run around y: row 0 is never examined above, but for traced
+        // rules, which may lie on it.
+        const int highest = traced ? 0 : 1;
         int up = 1;
-        while (y - up >= 1 && pixels_.darkInside(x, y - up)) ++up;
+        while (y - up >= highest && pixels_.darkInside(x, y - up)) ++up;
         int down = 0;
         while (y + down + 1 < h && pixels_.darkInside(x, y + down + 1)) ++down;
         run = {y - up, y + down};
@@ -187,6 +217,10 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
     for (int j = 0; j < len; ++j) {
         const ColumnRun& cur = runs[static_cast<std::size_t>(j)];
         if (cur.thickness() <= 0) continue;
+        if (traced) {
+            if (onLine[static_cast<std::size_t>(j)]) good.push_back(j);
+            continue;
+        }
         if (j > 0) {
             const ColumnRun& prev = runs[static_cast<std::size_t>(j - 1)];
             const bool detached = (prev.bottom < cur.top - 1 || cur.top + 1 < prev.top) &&
@@ -210,9 +244,16 @@ std::vector<LRLineSig::Piece> LRLineSig::analyseLine(const LineRecord& line) {
         const int L = ge - gs;
         if (L == 0 || (broken && L < minLengthH)) continue;
         thickness.clear();
-        for (int j = gs; j < gs + L; ++j) thickness.push_back(runs[static_cast<std::size_t>(j)].thickness());
-        std::nth_element(thickness.begin(), thickness.begin() + L / 2, thickness.end());
-        const int median = thickness[static_cast<std::size_t>(L / 2)];
+        for (int j = gs; j < gs + L; ++j) {
+            const int k = runs[static_cast<std::size_t>(j)].thickness();
+            // A traced rule's thickness is that of its own columns, where no
+            // character adds to the run.
+            if (!traced || (k > 0 && k <= maxPieceThickness + 1)) thickness.push_back(k);
+        }
+        if (thickness.empty()) continue;
+        const std::size_t middle = traced ? thickness.size() / 2 : static_cast<std::size_t>(L / 2);
+        std::nth_element(thickness.begin(), thickness.begin() + static_cast<std::ptrdiff_t>(middle), thickness.end());
+        const int median = thickness[middle];
         if (median > maxPieceThickness) continue;
 
         auto record = std::make_unique<LineRecord>();

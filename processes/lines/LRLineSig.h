@@ -33,8 +33,17 @@ public:
     static constexpr double kUnbrokenShare = 0.96;
     // How far above and below a line's row a column looks for its dark run.
     static constexpr int kRunSearch = 5;
+    // For traced rules, a column's run belongs to the rule when found at most
+    // this far from its row.
+    static constexpr int kTracedSearch = 2;
 
     LRLineSig();
+
+    // How lines are found: the line signature's sparse search for a clean
+    // upper edge, or RuleTracker's trace of every row's long dark runs, which
+    // also finds rules that characters or other marks touch from above.
+    enum class Detection { EdgeSearch, RunTrace };
+    Detection detection = Detection::EdgeSearch;
 
     // The largest piece thickness kept (pixels).
     int maxPieceThickness = 50;
@@ -46,7 +55,10 @@ public:
     bool isEmpty() const override;
 
     // Runs the detection again on `image` (and `boolImage`, which then serves
-    // the pixel tests): clears the groups and the created flag, detects with a
+    // the pixel tests). With Detection::RunTrace the horizontal list receives
+    // RuleTracker's rules (no thicker than maxPieceThickness, breaks up to
+    // mergeGap crossed) and the rest is as follows. Otherwise it clears the
+    // groups and the created flag, detects with a
     // least length of 30 pixels in both orientations (the caller's values are
     // restored afterwards), re-attaches both images, prepares componentMap
     // when reconstruction is on, gives every record its slope ((y2 - y1) /
@@ -93,6 +105,8 @@ public:
     const ViewPixels& pixels() const { return pixels_; }
 
 private:
+    void searchEdges(PixelImage* image, BoolImage* boolImage);
+    void traceRules(PixelImage* image, BoolImage* boolImage);
     void prepareComponentMap();
     void replaceByPieces(Records& list, Groups& groups);
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -26,6 +27,9 @@ constexpr int kStraightSideways = 15;
 constexpr int kTurnSideways = 14;
 constexpr int kAwayVertical = 4;
 constexpr int kAlongVertical = 5;
+
+// Rows a rebuilt stroke must go on beyond those next to an erased line.
+constexpr int kStrokeRows = 4;
 
 int Floor(double v) { return static_cast<int>(std::floor(v)); }
 
@@ -92,6 +96,23 @@ int LineEraser::sampleBackground(const LineGroup& group, int d, Colour& colour) 
     return static_cast<int>(samples.size());
 }
 
+// White on 1-bit pages; else the median background colour of the nearest
+// parallel row below the piece's band that is mostly background. False when
+// there is none (the piece then stays).
+bool LineEraser::pieceColour(const LineGroup& group, Colour& colour) const {
+    if (image_->bitCount() == 1) return true;
+    const LineRecord& line = *group.line;
+    int d = 2 * (2 - (cleanup_ + 1) * line.label);
+    int count = sampleBackground(group, d, colour);
+    const int needed = static_cast<int>(kBackgroundPercent / 100.0 * (line.x2 - line.x1));
+    while (count < needed) {
+        if (std::abs(d) > height_) return false;
+        d -= 2;
+        count = sampleBackground(group, d, colour);
+    }
+    return true;
+}
+
 void LineEraser::eraseGroup(LineGroup& group) {
     LineRecord& line = *group.line;
     const int t = line.label;
@@ -100,18 +121,12 @@ void LineEraser::eraseGroup(LineGroup& group) {
     line.y2 += 1;
 
     Colour colour{255, 255, 255};
-    if (image_->bitCount() != 1) {
-        int d = 2 * (2 - (cleanup_ + 1) * t);
-        int count = sampleBackground(group, d, colour);
-        const int needed = static_cast<int>(kBackgroundPercent / 100.0 * (line.x2 - line.x1));
-        while (count < needed) {
-            // No background row near enough: the piece stays.
-            if (std::abs(d) > height_) return;
-            d -= 2;
-            count = sampleBackground(group, d, colour);
-        }
-    }
+    if (!pieceColour(group, colour)) return;
     if (reconstruction_ > 0) group.erased.assign(group.profile.size(), ErasedRows{});
+    if (followRuns_) {
+        eraseFollowingRuns(group, colour);
+        return;
+    }
     const bool record = group.hasErasedRows();
 
     const int n = static_cast<int>(group.profile.size());
@@ -157,7 +172,64 @@ void LineEraser::eraseGroup(LineGroup& group) {
 void LineEraser::reconnectStrokes() {
     requireImage();
     if (!signature_) return;
-    for (auto& group : signature_->horizontalGroups()) reconnectGroup(*group);
+    for (auto& group : signature_->horizontalGroups()) {
+        if (followRuns_) {
+            rebuildCrossings(*group);
+        } else {
+            reconnectGroup(*group);
+        }
+    }
+}
+
+// A pixel of the erased rows comes back when a straight stroke through it
+// (upright, or leaning 1/4 or 1/2 column per row either way) is dark on the rows just
+// above and just below them and kStrokeRows rows farther; its colour blends
+// the two ends'.
+void LineEraser::rebuildCrossings(const LineGroup& group) {
+    if (!group.hasErasedRows()) return;
+    static constexpr double kLeans[] = {0.0, -0.25, 0.25, -0.5, 0.5};
+    const LineRecord& line = *group.line;
+    const bool bits = image_->bitCount() == 1;
+    const int n = static_cast<int>(group.erased.size());
+    for (int j = 0; j < n; ++j) {
+        const ErasedRows& e = group.erased[static_cast<std::size_t>(j)];
+        const int x = line.x1 + j;
+        const int above = e.lowest - 1;
+        const int below = e.highest + 1;
+        // A stroke needs both sides inside the view.
+        if (e.empty() || x < 0 || x >= width_ || above < 0 || below >= height_) continue;
+        for (int y = e.lowest; y <= e.highest; ++y) {
+            const int up = y - above;
+            const int down = below - y;
+            for (const double lean : kLeans) {
+                const int xu = x + static_cast<int>(std::lround(lean * up));
+                const int xd = x - static_cast<int>(std::lround(lean * down));
+                if (!pixels_.dark(xu, above) || !pixels_.dark(xd, below)) continue;
+                // The stroke goes on beyond both rows (a bowl's two sides
+                // above and its bottom below are no stroke).
+                bool straight = true;
+                for (int k = 1; k <= kStrokeRows && straight; ++k) {
+                    straight = pixels_.dark(x + static_cast<int>(std::lround(lean * (up + k))), above - k) &&
+                               pixels_.dark(x - static_cast<int>(std::lround(lean * (down + k))), below + k);
+                }
+                if (!straight) continue;
+                Colour colour{0, 0, 0};
+                if (!bits) {
+                    Colour cu;
+                    Colour cd;
+                    image_->getPixel(xu, above, cu.red, cu.green, cu.blue);
+                    image_->getPixel(xd, below, cd.red, cd.green, cd.blue);
+                    const double w = static_cast<double>(up) / (up + down);
+                    const auto mix = [&](std::uint8_t a, std::uint8_t b) {
+                        return static_cast<std::uint8_t>(std::lround(a * (1.0 - w) + b * w));
+                    };
+                    colour = {mix(cu.red, cd.red), mix(cu.green, cd.green), mix(cu.blue, cd.blue)};
+                }
+                paint(x, y, colour);
+                break;
+            }
+        }
+    }
 }
 
 void LineEraser::reconnectGroup(LineGroup& group) {
@@ -365,4 +437,135 @@ void LineEraser::paintBridge(const StrokeEnd& upper, const StrokeEnd& lower, Col
             paint(x, y, Colour{mix(cl.red, cu.red), mix(cl.green, cu.green), mix(cl.blue, cu.blue)});
         }
     }
+}
+
+// The piece's own columns are those where its run lies on its line alone;
+// their runs go. Between them, where a character meets the piece, its band
+// goes, placed by the own columns on either side. Past either end the run is
+// followed while it stays as thin.
+void LineEraser::eraseFollowingRuns(LineGroup& group, Colour colour) {
+    const LineRecord& line = *group.line;
+    const int t = line.label;
+    const int n = static_cast<int>(group.profile.size());
+    const bool record = group.hasErasedRows();
+    // The first row of the piece's own run per column; kNotOwn elsewhere.
+    constexpr int kNotOwn = std::numeric_limits<int>::min();
+    std::vector<int> ownTop(static_cast<std::size_t>(n), kNotOwn);
+    // Columns no thicker than the piece are its own. So is a stretch of
+    // columns one pixel thicker between two of them (the rule's thickness
+    // varies), but not one beside a column where a character crosses: there
+    // the extra pixel is the character's (the wing of a serif, the flank of
+    // a bowl lying on the rule).
+    const auto onLine = [&](int j) {
+        const ColumnRun& run = group.profile[static_cast<std::size_t>(j)];
+        const int yl = Floor(line.y1 + line.slope * j);
+        return run.top + 1 >= yl - 2 && run.bottom <= yl + t + 1;
+    };
+    const auto thickness = [&](int j) { return group.profile[static_cast<std::size_t>(j)].thickness(); };
+    for (int j = 0; j < n; ++j) {
+        if (thickness(j) > 0 && thickness(j) <= t && onLine(j))
+            ownTop[static_cast<std::size_t>(j)] = group.profile[static_cast<std::size_t>(j)].top + 1;
+    }
+    for (int j = 0; j < n;) {
+        if (thickness(j) != t + 1) {
+            ++j;
+            continue;
+        }
+        int end = j;
+        while (end < n && thickness(end) == t + 1) ++end;
+        const bool before = j == 0 || ownTop[static_cast<std::size_t>(j - 1)] != kNotOwn;
+        const bool after = end == n || ownTop[static_cast<std::size_t>(end)] != kNotOwn;
+        if (before && after) {
+            for (int i = j; i < end; ++i)
+                if (onLine(i)) ownTop[static_cast<std::size_t>(i)] = group.profile[static_cast<std::size_t>(i)].top + 1;
+        }
+        j = end;
+    }
+    const int thickest = t + 1;
+    const auto paintRows = [&](int x, int from, int to, ErasedRows* erased) {
+        from = std::max(from - cleanup_, 0);
+        to = std::min(to + cleanup_, height_ - 1);
+        for (int y = from; y <= to; ++y) {
+            paint(x, y, colour);
+            if (erased) erased->widen(y);
+        }
+    };
+    int previous = -1;  // the last own column
+    int next = -1;      // the next own column at or after j
+    for (int j = 0; j < n; ++j) {
+        const int x = line.x1 + j;
+        const ColumnRun& run = group.profile[static_cast<std::size_t>(j)];
+        ErasedRows* erased = record ? &group.erased[static_cast<std::size_t>(j)] : nullptr;
+        const int own = ownTop[static_cast<std::size_t>(j)];
+        if (own != kNotOwn) {
+            previous = j;
+            if (x >= 0 && x < width_) paintRows(x, own, run.bottom, erased);
+            continue;
+        }
+        if (next < j) {
+            next = j + 1;
+            while (next < n && ownTop[static_cast<std::size_t>(next)] == kNotOwn) ++next;
+        }
+        // Nothing dark meets the band here (a break in the line).
+        if (run.thickness() <= 0 || x < 0 || x >= width_) continue;
+        double top = Floor(line.y1 + line.slope * j);
+        // Level on both sides: the band's place is known.
+        bool placed = false;
+        if (previous >= 0 && next < n) {
+            placed = ownTop[static_cast<std::size_t>(previous)] == ownTop[static_cast<std::size_t>(next)];
+            const double f = static_cast<double>(j - previous) / (next - previous);
+            top = ownTop[static_cast<std::size_t>(previous)] +
+                  f * (ownTop[static_cast<std::size_t>(next)] - ownTop[static_cast<std::size_t>(previous)]);
+        } else if (previous >= 0) {
+            top = ownTop[static_cast<std::size_t>(previous)] + line.slope * (j - previous);
+        } else if (next < n) {
+            top = ownTop[static_cast<std::size_t>(next)] - line.slope * (next - j);
+        }
+        int from = Floor(top + 0.5);
+        int to = from + t - 1;
+        // Only where the column's dark run reaches the band.
+        if (run.bottom < from || run.top + 1 > to) continue;
+        // Otherwise an edge of the run that lies near the band's is the
+        // rule's own (a character meets it from the other side).
+        if (!placed && run.top + 1 < from && std::abs(run.bottom - to) <= 1) {
+            to = run.bottom;
+            from = to - t + 1;
+        } else if (!placed && run.bottom > to && std::abs(run.top + 1 - from) <= 1) {
+            from = run.top + 1;
+            to = from + t - 1;
+        }
+        paintRows(x, from, to, erased);
+    }
+
+    // Past the ends: the run goes on as thin as the piece, on its line.
+    const auto follow = [&](int ownColumn, int fromColumn, int step) {
+        const int ownRow = ownTop[static_cast<std::size_t>(ownColumn)];
+        for (int i = 1; i <= kEndColumns; ++i) {
+            const int j = fromColumn + step * i;
+            const int x = line.x1 + j;
+            if (x < 0 || x >= width_) return;
+            const int top = Floor(ownRow + line.slope * (j - ownColumn) + 0.5);
+            int y = -1;
+            for (const int d : {0, 1, -1}) {
+                if (pixels_.dark(x, top + d)) {
+                    y = top + d;
+                    break;
+                }
+            }
+            if (y < 0) return;
+            int from = y;
+            while (from > 0 && y - from <= t && pixels_.darkInside(x, from - 1)) --from;
+            int to = y;
+            while (to + 1 < height_ && to - y <= t && pixels_.darkInside(x, to + 1)) ++to;
+            if (to - from + 1 > thickest) return;
+            paintRows(x, from, to, nullptr);
+        }
+    };
+    int first = 0;
+    while (first < n && ownTop[static_cast<std::size_t>(first)] == kNotOwn) ++first;
+    if (first == n) return;
+    int last = n - 1;
+    while (ownTop[static_cast<std::size_t>(last)] == kNotOwn) --last;
+    follow(first, 0, -1);
+    follow(last, n - 1, 1);
 }

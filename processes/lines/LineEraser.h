@@ -44,6 +44,14 @@ public:
     int maxThickness() const { return maxThickness_; }
     int reconstruction() const { return reconstruction_; }
 
+    // With runs followed, every column where a piece shows alone loses
+    // exactly its dark run, and a column where a character meets it loses the
+    // band placed between the nearest such columns (not the straight band of
+    // the piece's end points); the ends are followed while the run stays as
+    // thin. Off by default.
+    void setFollowRuns(bool follow) { followRuns_ = follow; }
+    bool followRuns() const { return followRuns_; }
+
     // The page (written) and, for deeper pages, its 1-bit view (read); both
     // in the view the lines were found in. The view size is taken from them.
     void setImages(PixelImage* image, BoolImage* boolImage);
@@ -57,7 +65,11 @@ public:
     // background colour. Throws QNCException "Unknown internal error" (2160)
     // without a page image.
     void eraseLines();
-    // Bridges the facing stroke ends across every horizontal piece.
+    // Bridges the facing stroke ends across every horizontal piece. With runs
+    // followed, rebuilds instead every erased pixel that lies on a straight
+    // stroke (upright or leaning up to 27 degrees) continuing dark on both
+    // sides of the erased rows: the characters the piece crossed, not the
+    // piece beside them.
     void reconnectStrokes();
 
     // The median colour (by red + green + blue) of the pixels that the pixel
@@ -77,13 +89,17 @@ private:
     void requireImage() const;
     void paint(int x, int y, Colour colour);
     void report(int percent) const;
+    bool pieceColour(const LineGroup& group, Colour& colour) const;
     void eraseGroup(LineGroup& group);
+    void eraseFollowingRuns(LineGroup& group, Colour colour);
     void reconnectGroup(LineGroup& group);
+    void rebuildCrossings(const LineGroup& group);
     std::uint16_t labelAt(int x, int y) const;
 
     int cleanup_ = 0;
     int maxThickness_ = 0;
     int reconstruction_ = 0;
+    bool followRuns_ = false;
     int width_ = 0;
     int height_ = 0;
     PixelImage* image_ = nullptr;

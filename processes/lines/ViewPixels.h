@@ -50,6 +50,12 @@ public:
                static_cast<unsigned>(y) < static_cast<unsigned>(height_);
     }
 
+    // Row y of a plain 1-bit view as the DIB holds it (most significant bit
+    // first, a set bit white); null for every other kind of view.
+    const std::uint8_t* plainRow(int y) const {
+        return kind_ == Kind::PlainBits ? rows_[static_cast<std::size_t>(y)] : nullptr;
+    }
+
     // Dark inside the view; white outside it.
     bool dark(int x, int y) const { return inside(x, y) && darkInside(x, y); }
 

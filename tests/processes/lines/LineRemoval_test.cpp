@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -199,6 +201,178 @@ TEST_F(LineRemovalTest, RunsPageAfterPage) {
         ASSERT_EQ(Run(document->Pages()[0]), S_OK);
         EXPECT_EQ(BlackIn(document, 0, 0, size, size / 2), 0) << size;
     }
+}
+
+// The traced rules: every rule pixel goes, whatever crosses or touches the
+// rule, and nothing else does.
+class TracedRemovalTest : public LineRemovalTest {
+protected:
+    void SetUp() override {
+        LineRemovalTest::SetUp();
+        SetLong(u"DETECTION", 1);
+        SetLong(u"MAXTHICKNESS", 6);
+        SetLong(u"MINLENGTH", 100);
+        SetLong(u"MAXGAP", 10);
+    }
+};
+
+TEST_F(LineRemovalTest, DetectionIsDeclaredAndDefaultsToTheEdgeSearch) {
+    CComVariant value;
+    CComBSTR key(u"DETECTION");
+    ASSERT_EQ(process_->get_Properties(key, &value), S_OK);
+    EXPECT_EQ(value.vt, VT_I4);
+    EXPECT_EQ(value.lVal, 0);
+    const auto& table = CZRLineRemoval::kDescriptor.properties;
+    ASSERT_EQ(table.size(), 7u);
+    EXPECT_EQ(std::string(table.back().key), "DETECTION");
+    EXPECT_FALSE(std::string(table.back().meaning).empty());
+}
+
+struct TracedRuleCase {
+    int thickness;
+    double degrees;
+    int bits;
+};
+
+class TracedRuleRemovalTest : public TracedRemovalTest, public ::testing::WithParamInterface<TracedRuleCase> {};
+
+// A rule alone on the page goes to the last pixel, with and without
+// reconstruction.
+TEST_P(TracedRuleRemovalTest, ErasesEveryPixelOfTheRule) {
+    const TracedRuleCase c = GetParam();
+    for (const LONG reconstruction : {0, 8}) {
+        SCOPED_TRACE(testing::Message() << "reconstruction " << reconstruction);
+        SetLong(u"RECONSTRUCTION", reconstruction);
+        CComPtr<CZRDocument> document = Document(lines_test::BlankHandle(1200, 300, c.bits));
+        DrawRule(Dib(document), 100, 1100, 140, c.thickness, std::tan(c.degrees * M_PI / 180.0));
+        ASSERT_EQ(Run(document->Pages()[0]), S_OK);
+        EXPECT_EQ(BlackIn(document, 0, 0, 1200, 300), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ThicknessSlantAndDepth, TracedRuleRemovalTest,
+                         ::testing::Values(TracedRuleCase{1, 0.0, 1}, TracedRuleCase{2, 0.0, 1},
+                                           TracedRuleCase{3, 0.0, 1}, TracedRuleCase{4, 0.0, 1},
+                                           TracedRuleCase{5, 0.0, 1}, TracedRuleCase{6, 0.0, 1},
+                                           TracedRuleCase{1, 2.0, 1}, TracedRuleCase{2, -2.0, 1},
+                                           TracedRuleCase{3, 1.0, 1}, TracedRuleCase{4, -1.5, 1},
+                                           TracedRuleCase{6, 2.0, 1}, TracedRuleCase{1, -0.5, 1},
+                                           TracedRuleCase{3, 1.0, 8}, TracedRuleCase{3, -2.0, 24}));
+
+// Upright strokes cross a 3-pixel rule, and one stands on it: outside the
+// rule's rows they stay; inside, reconstruction brings back exactly the
+// crossing strokes' pixels.
+TEST_F(TracedRemovalTest, KeepsAndRebuildsTheStrokesThatCrossTheRule) {
+    for (const LONG reconstruction : {0, 8}) {
+        SCOPED_TRACE(testing::Message() << "reconstruction " << reconstruction);
+        SetLong(u"RECONSTRUCTION", reconstruction);
+        CComPtr<CZRDocument> document = Document(lines_test::BlankHandle(1200, 300, 1));
+        BITMAPINFOHEADER* dib = Dib(document);
+        DrawRule(dib, 100, 1100, 150, 3);
+        for (int x = 200; x < 1000; x += 50) DrawRule(dib, x, x + 5, 120, 60);  // rows 120 .. 179
+        DrawRule(dib, 1020, 1026, 120, 30);                                     // stands on the rule
+        ASSERT_EQ(Run(document->Pages()[0]), S_OK);
+        EXPECT_EQ(BlackIn(document, 0, 120, 1200, 150), 16 * 5 * 30 + 6 * 30);
+        EXPECT_EQ(BlackIn(document, 0, 153, 1200, 180), 16 * 5 * 27);
+        EXPECT_EQ(BlackIn(document, 0, 150, 1200, 153), reconstruction > 0 ? 16 * 5 * 3 : 0);
+        EXPECT_EQ(BlackIn(document, 0, 0, 1200, 120) + BlackIn(document, 0, 180, 1200, 300), 0);
+    }
+}
+
+// Rules on the first and last rows, and one drawn past both sides.
+TEST_F(TracedRemovalTest, ErasesRulesAtThePageEdges) {
+    SetLong(u"RECONSTRUCTION", 8);
+    CComPtr<CZRDocument> document = Document(lines_test::BlankHandle(600, 200, 1));
+    DrawRule(Dib(document), 50, 550, 0, 3);
+    DrawRule(Dib(document), 50, 550, 197, 3);
+    DrawRule(Dib(document), -100, 700, 100, 2);
+    ASSERT_EQ(Run(document->Pages()[0]), S_OK);
+    EXPECT_EQ(BlackIn(document, 0, 0, 600, 200), 0);
+}
+
+// Text without rules, and an all-black page, stay as they are.
+TEST_F(TracedRemovalTest, LeavesPagesWithoutRulesUnchanged) {
+    SetLong(u"RECONSTRUCTION", 8);
+    CComPtr<CZRDocument> text = Document(lines_test::TextPage(300, 0.0));
+    const auto before = Snapshot(Handle(text));
+    ASSERT_EQ(Run(text->Pages()[0]), S_OK);
+    EXPECT_EQ(Snapshot(Handle(text)), before);
+
+    CComPtr<CZRDocument> black = Document(lines_test::BlankHandle(500, 400, 1));
+    lines_test::FillBlack(Dib(black));
+    ASSERT_EQ(Run(black->Pages()[0]), S_OK);
+    EXPECT_EQ(BlackIn(black, 0, 0, 500, 400), 500 * 400);
+}
+
+// Rules drawn through text lines: the rule pixels that are no character's
+// go (but for a few beside crossing characters), and no character pixel
+// farther than two pixels from a rule is lost.
+TEST_F(TracedRemovalTest, ErasesRulesThroughTextAndNoStrokeTheyDoNotTouch) {
+    SetLong(u"MINLENGTH", 300);
+    CComPtr<CZRDocument> text = Document(lines_test::TextPage(300, 0.0));
+    CComPtr<CZRDocument> ruled = Document(ImageWrapper::create_handle_from_dib(Dib(text)));
+    BITMAPINFOHEADER* textDib = Dib(text);
+    BITMAPINFOHEADER* dib = Dib(ruled);
+    const int w = dib->biWidth;
+    const int h = dib->biHeight;
+    const auto at = [w](int x, int y) { return static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x; };
+    std::vector<bool> onRule(at(0, h), false);
+    std::vector<bool> nearRule(at(0, h), false);
+    // Rules 1 to 6 pixels thick, level and slanted up to 2 degrees, 900
+    // pixels long, every 97 rows from row 300.
+    int i = 0;
+    int rulePixels = 0;
+    for (int y = 300; y < h - 300; y += 97, ++i) {
+        const int thickness = 1 + i % 6;
+        const double slope = std::tan((i % 5 - 2) * M_PI / 180.0);
+        DrawRule(dib, 200, 1100, y, thickness, slope);
+        for (int x = 200; x < 1100; ++x) {
+            const int top = y + static_cast<int>(std::floor((x - 200) * slope + 0.5));
+            for (int t = 0; t < thickness; ++t) {
+                onRule[at(x, top + t)] = true;
+                rulePixels += !IsBlack(textDib, x, top + t);
+                for (int dy = -2; dy <= 2; ++dy)
+                    for (int dx = -2; dx <= 2; ++dx) nearRule[at(x + dx, top + t + dy)] = true;
+            }
+        }
+    }
+    for (const LONG reconstruction : {0, 8}) {
+        SCOPED_TRACE(testing::Message() << "reconstruction " << reconstruction);
+        SetLong(u"RECONSTRUCTION", reconstruction);
+        CComPtr<CZRDocument> page = Document(ImageWrapper::create_handle_from_dib(dib));
+        ASSERT_EQ(Run(page->Pages()[0]), S_OK);
+        BITMAPINFOHEADER* result = Dib(page);
+        int ruleLeft = 0;
+        int lostNear = 0;
+        int lostAway = 0;
+        int added = 0;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool character = IsBlack(textDib, x, y);
+                const bool black = IsBlack(result, x, y);
+                ruleLeft += onRule[at(x, y)] && !character && black;
+                lostNear += character && !onRule[at(x, y)] && nearRule[at(x, y)] && !black;
+                lostAway += character && !nearRule[at(x, y)] && !black;
+                added += black && !character && !onRule[at(x, y)];
+            }
+        }
+        EXPECT_EQ(lostAway, 0);
+        EXPECT_EQ(added, 0);
+        EXPECT_LT(ruleLeft, rulePixels / 200);
+        EXPECT_LT(lostNear, rulePixels / 100);
+    }
+}
+
+// Vertical rules through the quarter-turned view.
+TEST_F(TracedRemovalTest, ErasesVerticalRules) {
+    Set(u"ORIENTATION", CComVariant("Vertical"));
+    CComPtr<CZRDocument> document = CrossedRules(1);
+    ASSERT_EQ(Run(document->Pages()[0]), S_OK);
+    // Only the crossing stroke's pixels beside the rule stay.
+    EXPECT_EQ(BlackIn(document, 595, 300, 606, 750), 3 * (5 + 3));
+    EXPECT_EQ(BlackIn(document, 600, 300, 603, 750), 0);
+    EXPECT_EQ(BlackIn(document, 50, 200, 750, 203), 3 * 700);  // the horizontal rule stays
+    EXPECT_EQ(BlackIn(document, 570, 500, 595, 503), 75);      // the crossing stroke stays
 }
 
 }  // namespace
