@@ -12,6 +12,7 @@
 
 #include "cli/PageDriver.h"
 #include "cli/Report.h"
+#include "platform/imagelib/ImageWrapper.h"
 
 #include <functional>
 #include <mutex>
@@ -25,6 +26,7 @@ struct BatchOptions {
     bool progress = false;
     bool dryRun = false;
     int jobs = 1;
+    imagefile::Compression compression;  // how outputs are compressed (JPEG: near the input's quality)
 };
 
 using PipelineFactory = std::function<std::vector<PipelineStep>()>;
