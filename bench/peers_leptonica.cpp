@@ -22,6 +22,11 @@
 //                  tile covering the page (a global Otsu threshold); black pixels of the result
 //       sauvola    8- and 24-bit pages: grey by luminance, then pixSauvolaBinarize, half-window
 //                  12, k = 0.34 (a local threshold); black pixels of the result
+//   peers_leptonica job IN OUT [SIZE]
+//     The main job's nearest Leptonica pipeline as one program run, timed from outside (with its
+//     peak memory) by bench/peers: read IN; grey and colour pages to grey by luminance and
+//     black and white by Sauvola (as above); pixDeskew; drop 4-connected components at most SIZE
+//     (default 1) pixels both ways; write OUT (1-bit: G4 TIFF or PNG by OUT's extension).
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
@@ -190,6 +195,23 @@ int Time(const char* in, const char* out, int runs, int size) {
     return 0;
 }
 
+int Job(const char* in, const char* out, int size) {
+    PixOwner page(ReadPage(in));
+    PixOwner binary;
+    if (pixGetDepth(page.pix) == 1) {
+        binary.pix = pixClone(page.pix);
+    } else {
+        PixOwner grey(pixGetDepth(page.pix) == 32 ? pixConvertRGBToLuminance(page.pix) : pixConvertTo8(page.pix, 0));
+        pixSauvolaBinarize(grey.pix, 12, 0.34f, 1, nullptr, nullptr, nullptr, &binary.pix);
+    }
+    if (!binary.pix) return 1;
+    PixOwner straight(pixDeskew(binary.pix, 0));
+    l_int32 changed = 0;
+    PixOwner clean(pixSelectBySize(straight.pix, size + 1, size + 1, 4, L_SELECT_IF_EITHER, L_SELECT_IF_GTE, &changed));
+    WritePage(out, clean.pix);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,8 +226,10 @@ int main(int argc, char** argv) {
         return Time(argv[2], argv[3], std::max(1, argc > 4 ? std::atoi(argv[4]) : 5),
                     std::max(1, argc > 5 ? std::atoi(argv[5]) : 3));
     }
+    if (mode == "job" && argc >= 4) return Job(argv[2], argv[3], std::max(0, argc > 4 ? std::atoi(argv[4]) : 1));
     std::fprintf(stderr,
                  "usage: peers_leptonica speckle IN OUT [COUNT] [SEED]\n"
-                 "       peers_leptonica time IN OUT [RUNS] [SIZE]\n");
+                 "       peers_leptonica time IN OUT [RUNS] [SIZE]\n"
+                 "       peers_leptonica job IN OUT [SIZE]\n");
     return 2;
 }

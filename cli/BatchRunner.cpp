@@ -265,7 +265,7 @@ void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome&
     const fs::path target = fs::path(options_.outputDir) / fs::path(input).filename();
     std::unique_ptr<OutputFile> output;
     try {
-        output = std::make_unique<OutputFile>(target.string(), format);
+        output = std::make_unique<OutputFile>(target.string(), format, options_.compression, reader.jpegQuality());
     } catch (const RunFailure& e) {
         return fileError(e.what());
     }

@@ -12,6 +12,7 @@
 
 #include "cli/PageDriver.h"
 #include "cli/Report.h"
+#include "platform/imagelib/ImageWrapper.h"
 
 #include <functional>
 #include <mutex>
@@ -25,7 +26,8 @@ struct BatchOptions {
     bool progress = false;
     bool dryRun = false;
     int jobs = 1;
-    std::string removedDir;  // where removed pages go; empty: dropped
+    std::string removedDir;              // where removed pages go; empty: dropped
+    imagefile::Compression compression;  // how outputs are compressed (JPEG: near the input's quality)
 };
 
 using PipelineFactory = std::function<std::vector<PipelineStep>()>;

@@ -4,8 +4,11 @@
 #include "cli/CliError.h"
 #include "host/CZRImage.h"
 
-OutputFile::OutputFile(const std::string& target, ImageFileFormat format) {
-    if (writer_.begin(target, format) < 0) throw RunFailure("cannot write " + writer_.error());
+OutputFile::OutputFile(const std::string& target, ImageFileFormat format, const imagefile::Compression& compression,
+                       int inputJpegQuality) {
+    imagefile::Compression forInput = compression;
+    forInput.inputJpegQuality = inputJpegQuality;
+    if (writer_.begin(target, format, forInput) < 0) throw RunFailure("cannot write " + writer_.error());
 }
 
 void OutputFile::Add(CZRPage* page) {

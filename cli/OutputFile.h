@@ -12,8 +12,11 @@
 
 class OutputFile {
 public:
-    // Creates the temporary; throws RunFailure with the cause.
-    OutputFile(const std::string& target, ImageFileFormat format);
+    // Creates the temporary; throws RunFailure with the cause. JPEG pages are
+    // written at `inputJpegQuality` (the input's, 0 unknown) unless
+    // `compression` names a quality.
+    OutputFile(const std::string& target, ImageFileFormat format,
+               const imagefile::Compression& compression = imagefile::Compression{}, int inputJpegQuality = 0);
     // Encodes the page's image and frees it; throws RunFailure with the cause.
     void Add(CZRPage* page);
     bool Empty() const { return writer_.pageCount() == 0; }

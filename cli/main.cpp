@@ -62,9 +62,14 @@ struct RunArguments {
     bool failFast = false, quiet = false, dryRun = false;
     unsigned long long maxPixels = 0;  // 0: the image library's default
     int jobs = 1;
+    std::string compression = "fast";
 };
 
 int RunCommand(const RunArguments& args) {
+    imagefile::Compression compression;
+    std::string compressionError;
+    if (imagefile::ParseCompression(args.compression, &compression, &compressionError) < 0)
+        throw CliError("--compression: " + compressionError);
     const std::vector<std::string> inputs = InputList::Gather(args.inputs, std::cin, args.listFile);
     // A dry run without inputs checks the pipeline (and job file) alone.
     if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
@@ -84,6 +89,7 @@ int RunCommand(const RunArguments& args) {
     }
     BatchOptions options{args.outputDir, args.failFast, !args.quiet && ::isatty(STDERR_FILENO), args.dryRun, args.jobs};
     options.removedDir = args.removedDir;
+    options.compression = compression;
     BatchRunner runner([&] { return BuildPipeline(factory, args.jobPath, args.processTexts, args.zones); }, options);
     BatchResult result = runner.Run(inputs);
     if (!args.reportPath.empty() && !args.dryRun) result.report.Write(args.reportPath);
@@ -226,6 +232,11 @@ int main(int argc, char** argv) {
                     "Largest page to decode, in pixels (default 400 million); a larger page fails as too large "
                     "before any memory is taken for it.")
         ->check(CLI::PositiveNumber);
+    run->add_option("--compression", args.compression,
+                    "How outputs are compressed, comma-separated choices: fast (default: PNG zlib level 1, TIFF LZW, "
+                    "1-bit TIFF G4, JPEG at the input's quality), best (smallest lossless: PNG level 9, TIFF "
+                    "deflate 9, 1-bit G4, optimised JPEG), none, lzw, deflate[:1-9], g4 (1-bit TIFF pages), "
+                    "jpeg:1-100. Each applies where it fits; PNG and TIFF stay lossless.");
     run->add_flag("--dry-run", args.dryRun, "Check the pipeline, the job file and the inputs; write nothing.");
     run->add_flag("--fail-fast", args.failFast,
                   "Stop at the first failing page (its file is not written) instead of going on with the next.");

@@ -94,6 +94,16 @@ ImageFileFormat SniffDescriptor(int fd) {
     return ImageFileFormat::Unknown;
 }
 
+bool Valid(const Compression& c) {
+    auto known = [](TiffCompression method) {
+        return method == TiffCompression::None || method == TiffCompression::Lzw ||
+               method == TiffCompression::Deflate || method == TiffCompression::G4;
+    };
+    return c.pngLevel >= 0 && c.pngLevel <= 9 && known(c.tiffBilevel) && known(c.tiffTone) &&
+           c.tiffTone != TiffCompression::G4 && c.tiffDeflateLevel >= 1 && c.tiffDeflateLevel <= 9 &&
+           c.jpegQuality >= 0 && c.jpegQuality <= 100 && c.inputJpegQuality >= 0 && c.inputJpegQuality <= 100;
+}
+
 }  // namespace
 
 void SetMaxPixels(unsigned long long pixels) { imagelib::PageLimits::SetMaxPixels(pixels); }
@@ -105,6 +115,7 @@ unsigned long long MaxPixels() { return imagelib::PageLimits::MaxPixels(); }
 struct PageReader::State {
     ImageFileFormat format = ImageFileFormat::Unknown;
     int pages = 0;
+    int jpegQuality = 0;
     std::string error;
     imagelib::TiffReader tiff;
     FilePtr file;  // PNG and JPEG
@@ -139,8 +150,9 @@ int PageReader::open(const std::string& path) {
                     s.error = "out of memory";
                     return IMG_OUT_OF_MEMORY;
                 }
-                status = s.format == ImageFileFormat::Png ? imagelib::PngCodec::Check(s.file.get(), &s.error)
-                                                          : imagelib::JpegCodec::Check(s.file.get(), &s.error);
+                status = s.format == ImageFileFormat::Png
+                             ? imagelib::PngCodec::Check(s.file.get(), &s.error)
+                             : imagelib::JpegCodec::Check(s.file.get(), &s.error, &s.jpegQuality);
                 if (status < 0) return status;
                 s.pages = 1;
                 return IMG_OK;
@@ -159,6 +171,8 @@ int PageReader::open(const std::string& path) {
 ImageFileFormat PageReader::format() const { return state_ ? state_->format : ImageFileFormat::Unknown; }
 
 int PageReader::pageCount() const { return state_ ? state_->pages : 0; }
+
+int PageReader::jpegQuality() const { return state_ ? state_->jpegQuality : 0; }
 
 const std::string& PageReader::error() const {
     static const std::string kNone = "out of memory";
@@ -199,6 +213,7 @@ int PageReader::readPage(int index) {
 
 struct PageWriter::State {
     ImageFileFormat format = ImageFileFormat::Unknown;
+    Compression compression;
     std::string target;
     std::string error;
     imagelib::TemporaryFile file;
@@ -211,7 +226,7 @@ PageWriter::PageWriter() : state_(new State) {}
 
 PageWriter::~PageWriter() { delete state_; }
 
-int PageWriter::begin(const std::string& target, ImageFileFormat format) {
+int PageWriter::begin(const std::string& target, ImageFileFormat format, const Compression& compression) {
     if (!state_) return IMG_OUT_OF_MEMORY;
     State& s = *state_;
     try {
@@ -226,6 +241,11 @@ int PageWriter::begin(const std::string& target, ImageFileFormat format) {
             s.error = target + ": no file format given";
             return IMG_BAD_ARGUMENT;
         }
+        if (!Valid(compression)) {
+            s.error = target + ": compression settings out of range";
+            return IMG_BAD_ARGUMENT;
+        }
+        s.compression = compression;
         int status = s.file.create(target, &s.error);
         if (status < 0) {
             s.error = target + ": " + s.error;
@@ -277,7 +297,7 @@ int PageWriter::append(int handle) {
         std::string cause;
         int status = IMG_OK;
         if (s.format == ImageFileFormat::Tiff) {
-            status = s.tiff->append(entry->dib, &cause);
+            status = s.tiff->append(entry->dib, s.compression, &cause);
         } else {
             const int copy = ::dup(s.file.fd());
             FilePtr out(copy >= 0 ? ::fdopen(copy, "wb") : nullptr);
@@ -285,8 +305,9 @@ int PageWriter::append(int handle) {
                 if (copy >= 0) ::close(copy);
                 return fail(IMG_FILE_WRITE_ERROR, std::strerror(errno));
             }
-            status = s.format == ImageFileFormat::Png ? imagelib::PngCodec::Write(out.get(), entry->dib, &cause)
-                                                      : imagelib::JpegCodec::Write(out.get(), entry->dib, &cause);
+            status = s.format == ImageFileFormat::Png
+                         ? imagelib::PngCodec::Write(out.get(), entry->dib, s.compression, &cause)
+                         : imagelib::JpegCodec::Write(out.get(), entry->dib, s.compression, &cause);
             const bool flushed = std::fflush(out.get()) == 0 && !std::ferror(out.get());
             const int err = errno;
             if (std::fclose(out.release()) != 0 || !flushed) {
@@ -388,7 +409,8 @@ int LoadPage(const std::string& path, int index, std::string* error) {
     return status;
 }
 
-int SavePages(const std::string& path, const std::vector<int>& handles, ImageFileFormat format, std::string* error) {
+int SavePages(const std::string& path, const std::vector<int>& handles, ImageFileFormat format, std::string* error,
+              const Compression& compression) {
     auto fail = [&](int status, const std::string& cause) {
         if (error) *error = cause;
         return status;
@@ -398,7 +420,7 @@ int SavePages(const std::string& path, const std::vector<int>& handles, ImageFil
     if (format != ImageFileFormat::Tiff && handles.size() > 1)
         return fail(IMG_BAD_ARGUMENT, path + ": only TIFF files hold several pages");
     PageWriter writer;
-    int status = writer.begin(path, format);
+    int status = writer.begin(path, format, compression);
     for (std::size_t i = 0; status >= 0 && i < handles.size(); ++i) status = writer.append(handles[i]);
     if (status >= 0) status = writer.commit();
     return status < 0 ? fail(status, writer.error()) : IMG_OK;

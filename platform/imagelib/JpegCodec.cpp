@@ -11,7 +11,9 @@
 #include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -59,7 +61,23 @@ struct Header {
     int components = 0;
     J_COLOR_SPACE space = JCS_UNKNOWN;
     LONG dpiX = 0, dpiY = 0;
+    unsigned short luminance[DCTSIZE2] = {};  // quantisation steps of table 0, natural order
+    bool hasLuminance = false;
 };
+
+// The luminance quantisation table of the JPEG standard (its annex K), in
+// natural order; encoders scale it by quality.
+// clang-format off
+constexpr unsigned short kStandardLuminance[DCTSIZE2] = {
+    16, 11, 10, 16,  24,  40,  51,  61,
+    12, 12, 14, 19,  26,  58,  60,  55,
+    14, 13, 16, 24,  40,  57,  69,  56,
+    14, 17, 22, 29,  51,  87,  80,  62,
+    18, 22, 37, 56,  68, 109, 103,  77,
+    24, 35, 55, 64,  81, 104, 113,  92,
+    49, 64, 78, 87, 103, 121, 120, 101,
+    72, 92, 95, 98, 112, 100, 103,  99};
+// clang-format on
 
 LONG Dpi(unsigned density, int unit) {
     if (unit == 1) return static_cast<LONG>(density);
@@ -78,6 +96,10 @@ int ReadHeader(jpeg_decompress_struct* info, ErrorManager* errors, FILE* file, H
     h->space = info->jpeg_color_space;
     h->dpiX = Dpi(info->X_density, info->density_unit);
     h->dpiY = Dpi(info->Y_density, info->density_unit);
+    if (const JQUANT_TBL* table = info->quant_tbl_ptrs[0]) {
+        for (int i = 0; i < DCTSIZE2; ++i) h->luminance[i] = table->quantval[i];
+        h->hasLuminance = true;
+    }
     return 0;
 }
 
@@ -104,7 +126,8 @@ int ReadRows(jpeg_decompress_struct* info, ErrorManager* errors, Dib* out, JSAMP
     return 0;
 }
 
-int WriteRows(jpeg_compress_struct* info, ErrorManager* errors, FILE* file, const Dib* dib, JSAMPLE* greyRow) {
+int WriteRows(jpeg_compress_struct* info, ErrorManager* errors, FILE* file, const Dib* dib, int quality, bool optimize,
+              JSAMPLE* greyRow) {
     if (setjmp(errors->jump)) return -1;
     jpeg_create_compress(info);
     jpeg_stdio_dest(info, file);
@@ -114,7 +137,8 @@ int WriteRows(jpeg_compress_struct* info, ErrorManager* errors, FILE* file, cons
     info->input_components = colour ? 3 : 1;
     info->in_color_space = colour ? JCS_EXT_BGR : JCS_GRAYSCALE;
     jpeg_set_defaults(info);
-    jpeg_set_quality(info, 90, TRUE);
+    jpeg_set_quality(info, quality, TRUE);
+    info->optimize_coding = optimize ? TRUE : FALSE;
     const LONG dpiX = dib->header()->biXPelsPerMeter, dpiY = dib->header()->biYPelsPerMeter;
     if (dpiX > 0 && dpiY > 0 && dpiX <= 65535 && dpiY <= 65535) {
         info->density_unit = 1;
@@ -164,10 +188,36 @@ int Open(FILE* file, Decompressor& d, Header* h, std::string* error) {
 
 }  // namespace
 
-int JpegCodec::Check(FILE* file, std::string* error) {
+int JpegCodec::Check(FILE* file, std::string* error, int* quality) {
     Decompressor d;
     Header h;
-    return Open(file, d, &h, error);
+    const int status = Open(file, d, &h, error);
+    if (quality) *quality = status >= 0 && h.hasLuminance ? EstimateQuality(h.luminance) : 0;
+    return status;
+}
+
+int JpegCodec::EstimateQuality(const unsigned short* table) {
+    // The usual scaling: quality q multiplies each step by 5000/q percent
+    // below 50 and by 200 - 2q percent from 50 on, rounded, kept in 1..255.
+    int best = 0;
+    long bestError = 0;
+    for (int q = 1; q <= 100; ++q) {
+        const long scale = q < 50 ? 5000 / q : 200 - 2 * q;
+        long error = 0;
+        for (int i = 0; i < DCTSIZE2; ++i) {
+            const long step = std::clamp((kStandardLuminance[i] * scale + 50) / 100, 1L, 255L);
+            error += std::labs(step - static_cast<long>(table[i]));
+        }
+        if (best == 0 || error < bestError) {
+            best = q;
+            bestError = error;
+        }
+    }
+    // Tables of another design (a camera's own) are off by more than about
+    // one step in four on average: no estimate.
+    long total = 0;
+    for (int i = 0; i < DCTSIZE2; ++i) total += table[i];
+    return bestError * 4 <= total ? best : 0;
 }
 
 int JpegCodec::Read(FILE* file, Dib* out, std::string* error) {
@@ -194,7 +244,7 @@ int JpegCodec::Read(FILE* file, Dib* out, std::string* error) {
     }
 }
 
-int JpegCodec::Write(FILE* file, const Dib& dib, std::string* error) {
+int JpegCodec::Write(FILE* file, const Dib& dib, const imagefile::Compression& compression, std::string* error) {
     DecodeLog log;
     ErrorManager errors{};
     Install(&errors, &log);
@@ -207,7 +257,11 @@ int JpegCodec::Write(FILE* file, const Dib& dib, std::string* error) {
         *error = "out of memory";
         return IMG_OUT_OF_MEMORY;
     }
-    const int result = WriteRows(&info, &errors, file, &dib, greyRow.empty() ? nullptr : greyRow.data());
+    const int quality = compression.jpegQuality > 0        ? compression.jpegQuality
+                        : compression.inputJpegQuality > 0 ? compression.inputJpegQuality
+                                                           : kDefaultQuality;
+    const int result = WriteRows(&info, &errors, file, &dib, std::clamp(quality, 1, 100), compression.jpegOptimize,
+                                 greyRow.empty() ? nullptr : greyRow.data());
     jpeg_destroy_compress(&info);
     if (result == 0 && !log.hasErrors()) return IMG_OK;
     *error = "JPEG encoder: " + log.text();

@@ -4,11 +4,31 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
 
 namespace imagelib {
+namespace {
+
+constexpr std::size_t kStripBytes = 64 * 1024;  // uncompressed bytes per strip, about
+
+int Scheme(imagefile::TiffCompression method) {
+    switch (method) {
+        case imagefile::TiffCompression::None:
+            return COMPRESSION_NONE;
+        case imagefile::TiffCompression::Lzw:
+            return COMPRESSION_LZW;
+        case imagefile::TiffCompression::Deflate:
+            return COMPRESSION_ADOBE_DEFLATE;
+        case imagefile::TiffCompression::G4:
+            return COMPRESSION_CCITTFAX4;
+    }
+    return COMPRESSION_NONE;
+}
+
+}  // namespace
 
 TiffWriter::~TiffWriter() {
     if (tiff_) {
@@ -42,7 +62,7 @@ int TiffWriter::open(int fd, std::string* error) {
     return IMG_OK;
 }
 
-int TiffWriter::append(const Dib& dib, std::string* error) {
+int TiffWriter::append(const Dib& dib, const imagefile::Compression& compression, std::string* error) {
     if (!tiff_) {
         *error = "the TIFF file is not open";
         return IMG_INTERNAL_ERROR;
@@ -67,15 +87,21 @@ int TiffWriter::append(const Dib& dib, std::string* error) {
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, bits == 24 ? 3 : 1);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    if (bits == 1) {
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
-    } else {
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, bits == 24 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    }
+    const imagefile::TiffCompression method = bits == 1 ? compression.tiffBilevel : compression.tiffTone;
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                 bits == 1    ? PHOTOMETRIC_MINISWHITE
+                 : bits == 24 ? PHOTOMETRIC_RGB
+                              : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, Scheme(method));
+    if (method == imagefile::TiffCompression::Deflate)
+        TIFFSetField(tif, TIFFTAG_ZIPQUALITY, std::clamp(compression.tiffDeflateLevel, 1, 9));
+    // G4 codes the page as one strip; the other schemes restart every strip,
+    // and strips of a few rows (libtiff's default of 8 KiB) cost both time
+    // and bytes.
+    const bool wholePage = method == imagefile::TiffCompression::G4;
+    TIFFSetField(
+        tif, TIFFTAG_ROWSPERSTRIP,
+        wholePage ? height : static_cast<std::uint32_t>(std::clamp<std::size_t>(kStripBytes / rowBytes, 1, height)));
     const LONG dpiX = dib.header()->biXPelsPerMeter, dpiY = dib.header()->biYPelsPerMeter;
     if (dpiX > 0 && dpiY > 0) {
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);

@@ -1,6 +1,8 @@
 // Writes TIFF pages with libtiff one at a time, straight from each page's
-// DIB: 1-bit pages as CCITT G4 (white is 0), grey and colour pages deflated,
-// resolution in dots per inch. One row of working memory; O(pixels) a page.
+// DIB, each compressed as the settings say for its kind (by default 1-bit
+// pages CCITT G4 with white as 0, grey and colour pages LZW in strips of about
+// 64 KiB), resolution in dots per inch. One row and one strip of working
+// memory; O(pixels) a page.
 // libtiff's errors and warnings land in a DecodeLog and fail the write.
 #pragma once
 
@@ -23,7 +25,7 @@ public:
 
     // Takes over `fd` (closed by finish or the destructor).
     int open(int fd, std::string* error);
-    int append(const Dib& dib, std::string* error);
+    int append(const Dib& dib, const imagefile::Compression& compression, std::string* error);
     // Writes what libtiff still holds and closes the descriptor.
     int finish(std::string* error);
 

@@ -14,10 +14,13 @@ using namespace imagelib_test;
 namespace {
 
 // Three 1-bit pages of noise-like content, so each page is about a third of the file.
-std::string ThreePageTiff(const std::string& file, int bits = 1) {
+std::string ThreePageTiff(const std::string& file, int bits = 1,
+                          const imagefile::Compression& compression = imagefile::Compression{}) {
     Page a(MakePattern(320, 200, bits)), b(MakePattern(320, 200, bits)), c(MakePattern(320, 200, bits));
     ImageWrapper::invert_bitmap(b.handle());
-    EXPECT_EQ(imagefile::SavePages(file, {a.handle(), b.handle(), c.handle()}, ImageFileFormat::Tiff), IMG_OK);
+    EXPECT_EQ(
+        imagefile::SavePages(file, {a.handle(), b.handle(), c.handle()}, ImageFileFormat::Tiff, nullptr, compression),
+        IMG_OK);
     return ReadBytes(file);
 }
 
@@ -153,8 +156,11 @@ TEST_F(DamagedTiff, ByteFlippedG4DataFailsThatPageWithTheDecodersWords) {
 }
 
 TEST_F(DamagedTiff, DamagedDeflateAndLzwDataFailThePage) {
-    // Deflate (the library's own grey pages) and LZW (written by Leptonica).
-    ThreePageTiff(path("deflate.tif"), 8);
+    // Deflate (the library's grey pages with --compression best) and LZW
+    // (written by Leptonica).
+    imagefile::Compression deflate;
+    deflate.tiffTone = imagefile::TiffCompression::Deflate;
+    ThreePageTiff(path("deflate.tif"), 8, deflate);
     Page grey(MakePattern(300, 120, 8));
     PIX* pix = pixCreate(300, 120, 8);
     for (int y = 0; y < 120; ++y)
