@@ -52,7 +52,8 @@ extern "C" void RemoveTemporariesAndDie(int signal) {
     for (Slot& slot : gSlots)
         if (slot.live.load()) ::unlink(slot.path);
     imagefile::RemoveTemporaryFilesNow();  // the page writers' files
-    ::raise(signal);                       // SA_RESETHAND restored the default action
+    (void)signal;
+    ::_exit(130);  // "interrupted", for SIGTERM as for SIGINT
 }
 
 std::string Cause(int err) { return std::strerror(err); }
