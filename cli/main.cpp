@@ -144,7 +144,7 @@ int RunCommand(const RunArguments& args) {
             std::cout << "Checked " << inputs.size() << " file(s), " << result.pages
                       << " page(s): " << result.failedFiles << " file(s) unreadable. Nothing was written.\n";
         } else {
-            std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
+            std::cout << "Processed " << result.pages << " page(s) from " << todo.size()
                       << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
                       << result.failedFiles << " file(s) unreadable or unwritable.\n";
             if (result.unhandledPages)
