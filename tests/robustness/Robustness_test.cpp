@@ -389,6 +389,28 @@ TEST_F(RobustnessTest, PagesAreStreamedNotHeld) {
         << "one page: " << one.peakKiB / 1024 << " MiB, twelve: " << twelve.peakKiB / 1024 << " MiB";
 }
 
+TEST_F(RobustnessTest, WorkersHoldABoundedNumberOfPages) {
+    // Two workers on 24 colour pages peak at what they do on 6: the page
+    // queue holds a few pages, however long the file.
+    if (kSanitized) GTEST_SKIP() << "peak memory is not measurable under AddressSanitizer";
+    const int side = 800;  // 1.8 MiB a page at 24 bits
+    std::vector<int> handles;
+    for (int i = 0; i < 24; ++i) handles.push_back(ImageWrapper::create_handle_from_scratch(side, side, 24));
+    ASSERT_GE(imagefile::SavePages((work_ / "in/long.tif").string(), handles, ImageFileFormat::Tiff), 0);
+    ASSERT_GE(imagefile::SavePages((work_ / "in/short.tif").string(), {handles.begin(), handles.begin() + 6},
+                                   ImageFileFormat::Tiff),
+              0);
+    for (int handle : handles) ImageWrapper::delete_bitmap(handle);
+    const RunResult shorter = Run({"run", "-q", "-j", "2", "-p", "Invert", "in/short.tif", "-o", "out6"});
+    const RunResult longer = Run({"run", "-q", "-j", "2", "-p", "Invert", "in/long.tif", "-o", "out24"});
+    ASSERT_EQ(shorter.exitCode, 0) << shorter.err;
+    ASSERT_EQ(longer.exitCode, 0) << longer.err;
+    EXPECT_EQ(imagefile::CountPages((work_ / "out24/long.tif").string()), 24);
+    const long pageKiB = side * side * 3 / 1024;
+    EXPECT_LT(longer.peakKiB - shorter.peakKiB, 4 * pageKiB)
+        << "6 pages: " << shorter.peakKiB / 1024 << " MiB, 24: " << longer.peakKiB / 1024 << " MiB";
+}
+
 TEST_F(RobustnessTest, SpeckSizeThatErasesThePageIsWarnedAndKept) {
     const int handle = ImageWrapper::create_handle_from_scratch(40, 30, 1);
     BITMAPINFOHEADER* dib = ImageWrapper::get_raw_dib(handle);
