@@ -56,7 +56,8 @@ extern "C" void RemoveTemporariesAndDie(int signal) {
     imagefile::RemoveTemporaryFilesNow();  // the page writers' files
     for (Slot& slot : gSlots)
         if (slot.live.load() && slot.folder) ::rmdir(slot.path);  // emptied above
-    ::raise(signal);                                              // SA_RESETHAND restored the default action
+    (void)signal;
+    ::_exit(130);  // "interrupted", for SIGTERM as for SIGINT
 }
 
 std::string Cause(int err) { return std::strerror(err); }

@@ -3,7 +3,7 @@
 // beside the target exclusively (O_EXCL, so never through a link someone put
 // there), written, flushed to disk and renamed over the target only when
 // complete; otherwise it is removed. Live temporaries are also removed when
-// SIGINT or SIGTERM ends the run (with the image library's page writers'
+// SIGINT or SIGTERM ends the run (exit code 130) (with the image library's page writers'
 // files), and a run removes the ones earlier killed runs left behind.
 // O(bytes written).
 #pragma once
@@ -31,7 +31,7 @@ public:
     // it over the target; throws RunFailure with the failing step's own cause.
     void Commit();
 
-    // Removes live temporaries on SIGINT and SIGTERM, then dies of the signal.
+    // Removes live temporaries on SIGINT and SIGTERM, then exits with 130.
     static void InstallSignalCleanup();
     // Publishes another temporary of the run for that cleanup: a file, or a
     // folder (removed with rmdir after every file, so it must hold only

@@ -1,5 +1,10 @@
 // Pages are read one at a time from the input (never all at once); a failing
-// page is read again so it goes out as it came in.
+// page is read again so it goes out as it came in. Every page object of a
+// file exists from the start (without pixels), so the document never changes
+// shape while workers run pages of it; pixels are attached as pages are
+// decoded and freed as they are written. Report entries are kept per page
+// and put in page order when the file is done, so the report does not depend
+// on the number of workers (but for the times).
 #include "cli/BatchRunner.h"
 
 #include "cli/AtomicFile.h"
@@ -8,15 +13,19 @@
 #include "cli/OutputFile.h"
 #include "cli/ProgressBar.h"
 #include "cli/RemovedPages.h"
+#include "cli/RunJournal.h"
 #include "cli/SettingWarnings.h"
 #include "cli/Text.h"
 #include "host/CZRImage.h"
 #include "host/HostInterfaces.h"
 #include "platform/imagelib/ImageWrapper.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -26,6 +35,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Pages between decode and encode, per worker.
+constexpr long kPagesPerWorker = 2;
 
 std::vector<std::string> Messages(CZRPage* page) {
     std::vector<std::string> texts;
@@ -47,6 +59,10 @@ bool SameFile(const fs::path& a, const fs::path& b) {
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
+void FreePixels(CZRPage* page) {
+    if (page && page->Image()) page->Image()->SetHandle(-1);
+}
+
 }  // namespace
 
 struct BatchRunner::FileOutcome {
@@ -56,9 +72,10 @@ struct BatchRunner::FileOutcome {
     long unhandledPages = 0;
     long warnings = 0;
     bool fileFailed = false;
+    bool unwritable = false;
     bool ok = true;
     std::string written;
-    std::vector<std::string> removed;
+    std::vector<std::string> removed;  // "FILE: page N: PROCESS: message"
     std::string removedWritten;
     Report report;
 };
@@ -69,8 +86,46 @@ struct BatchRunner::Worker {
     std::string label;
 };
 
+// One input between its opening and its output's commit. Fields are guarded
+// by the queue lock except where noted.
+struct BatchRunner::FileJob {
+    std::size_t index = 0;  // in the input list
+    std::string input, shown, target;
+    std::unique_ptr<imagefile::PageReader> reader;  // used under readerLock
+    std::mutex readerLock;
+    CComPtr<CZRDocument> document;
+    std::unique_ptr<OutputFile> output;     // used by the one worker that is writing
+    std::unique_ptr<RemovedPages> removed;  // likewise
+    int pageCount = 0;
+    int decoded = 0;      // pages handed to decode so far
+    int processNext = 0;  // ordered runs: the page whose turn it is
+    bool processing = false;
+    int written = 0;  // pages encoded (or dropped as removed) in order
+    bool writing = false;
+    bool failed = false;  // no output for this file; its remaining pages are dropped
+    long inFlight = 0;    // pages decoded (or being decoded) and not yet written or dropped
+    std::map<int, std::unique_ptr<PageTask>> processed;  // waiting for their turn to be written
+    std::map<int, nlohmann::json> entries;               // report entries by page
+    std::vector<nlohmann::json> errors;                  // file-level report entries
+};
+
+struct BatchRunner::PageTask {
+    FileJob* file = nullptr;
+    int index = 0;
+    CComPtr<CZRPage> page;
+    PageOutcome outcome;
+};
+
 BatchRunner::BatchRunner(PipelineFactory makePipeline, BatchOptions options)
     : makePipeline_(std::move(makePipeline)), options_(std::move(options)) {}
+
+BatchRunner::~BatchRunner() = default;
+
+bool BatchRunner::SharesDocumentState(const std::vector<PipelineStep>& steps) {
+    // PageRemoval marks pages removed in the document and remembers there
+    // which page of it came first.
+    return std::any_of(steps.begin(), steps.end(), [](const PipelineStep& step) { return step.kind == "PageRemoval"; });
+}
 
 void BatchRunner::CheckTargets(const std::vector<std::string>& inputs, const std::string& outputDir,
                                const std::string& reportPath) {
@@ -138,11 +193,9 @@ void BatchRunner::ShowProgress(Worker& worker, double fraction) {
 BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
     BatchResult result;
     std::vector<FileOutcome> outcomes(inputs.size());
-    const int jobs =
-        std::max(1, std::min<int>(options_.jobs, static_cast<int>(std::max<std::size_t>(inputs.size(), 1))));
     // Every worker's pipeline is built before any page is touched, so a bad
     // pipeline fails the run up front.
-    std::vector<Worker> workers(static_cast<std::size_t>(jobs));
+    std::vector<Worker> workers(static_cast<std::size_t>(std::max(1, options_.jobs)));
     for (std::size_t i = 0; i < workers.size(); ++i) {
         Worker& worker = workers[i];
         worker.index = i;
@@ -161,8 +214,11 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
         std::error_code ec;
         fs::create_directories(options_.outputDir, ec);
         if (ec || !fs::is_directory(options_.outputDir))
-            throw RunFailure("cannot create the output folder " + text::Printable(options_.outputDir) + ": " +
-                             (ec ? ec.message() : "a file of that name exists"));
+            throw OutputFailure("cannot create the output folder " + text::Printable(options_.outputDir) + ": " +
+                                (ec ? ec.message() : "a file of that name exists"));
+        if (::access(options_.outputDir.c_str(), W_OK | X_OK) != 0)
+            throw OutputFailure("cannot write in the output folder " + text::Printable(options_.outputDir) + ": " +
+                                std::strerror(errno));
         for (const std::string& stale : AtomicFile::RemoveStale(options_.outputDir)) {
             const std::string warning = "removed " + text::Printable(stale) + ", left behind by an interrupted run";
             Warn(warning, nullptr);
@@ -175,41 +231,23 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
         ProgressBar bar(total, options_.progress);
         bar_ = &bar;
         inFlight_.assign(workers.size(), 0.0);
-        std::atomic<std::size_t> next{0};
-        auto work = [&](Worker& worker) {
-            for (;;) {
-                {
-                    std::lock_guard guard(lock_);
-                    if (stop_) return;
-                }
-                const std::size_t index = next++;
-                if (index >= inputs.size()) return;
-                try {
-                    RunFile(worker, inputs[index], outcomes[index]);
-                } catch (const std::exception& e) {
-                    // Nothing may leave a worker thread: the file fails with the cause.
-                    const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-                    const std::string cause = memory ? "out of memory" : e.what();
-                    Say("leafmend: " + text::Printable(inputs[index]) + ": " + cause);
-                    outcomes[index].fileFailed = true;
-                    outcomes[index].ok = false;
-                    outcomes[index].report.Add({{"file", text::Printable(inputs[index])}, {"error", cause}});
-                }
-                if (!outcomes[index].ok && options_.failFast) {
-                    std::lock_guard guard(lock_);
-                    stop_ = true;
-                }
-            }
-        };
-        if (jobs == 1) {
-            work(workers[0]);
+        inputs_ = &inputs;
+        outcomes_ = &outcomes;
+        nextInput_ = 0;
+        tokens_ = kPagesPerWorker * static_cast<long>(workers.size());
+        ordered_ = SharesDocumentState(workers[0].driver->Steps());
+        stop_ = false;
+        if (workers.size() == 1) {
+            Work(workers[0]);
         } else {
             std::vector<std::thread> threads;
-            for (Worker& worker : workers) threads.emplace_back(work, std::ref(worker));
+            for (Worker& worker : workers) threads.emplace_back([this, &worker] { Work(worker); });
             for (std::thread& thread : threads) thread.join();
         }
         bar.Finish();
         bar_ = nullptr;
+        inputs_ = nullptr;
+        outcomes_ = nullptr;
     }
 
     for (FileOutcome& outcome : outcomes) {
@@ -219,6 +257,7 @@ BatchResult BatchRunner::Run(const std::vector<std::string>& inputs) {
         result.unhandledPages += outcome.unhandledPages;
         result.warnings += outcome.warnings;
         if (outcome.fileFailed) result.failedFiles++;
+        if (outcome.unwritable) result.unwritableFiles++;
         if (!outcome.written.empty()) result.written.push_back(outcome.written);
         for (std::string& line : outcome.removed) result.removed.push_back(std::move(line));
         if (!outcome.removedWritten.empty()) result.removedWritten.push_back(outcome.removedWritten);
@@ -246,125 +285,392 @@ void BatchRunner::CheckFile(const std::string& input, FileOutcome& outcome) {
     outcome.report.Add({{"file", shown}, {"pages", pages}, {"ok", true}});
 }
 
-void BatchRunner::RunFile(Worker& worker, const std::string& input, FileOutcome& outcome) {
-    const std::string shown = text::Printable(input);
-    auto fileError = [&](const std::string& cause) {
-        Say("leafmend: " + shown + ": " + cause);
-        outcome.fileFailed = true;
-        outcome.ok = false;
-        outcome.report.Add({{"file", shown}, {"error", cause}});
-    };
-    if (const std::string refusal = InputList::Refusal(input); !refusal.empty()) return fileError(refusal);
-    // The reader checks the whole file (every page's directory and data)
-    // before the first page is decoded.
-    imagefile::PageReader reader;
-    if (reader.open(input) < 0) return fileError(reader.error());
-    const ImageFileFormat format = reader.format();
-    const int pageCount = reader.pageCount();
-
-    const fs::path target = fs::path(options_.outputDir) / fs::path(input).filename();
-    std::unique_ptr<OutputFile> output;
-    try {
-        output = std::make_unique<OutputFile>(target.string(), format, options_.compression, reader.jpegQuality());
-    } catch (const RunFailure& e) {
-        return fileError(e.what());
-    }
-    RemovedPages removed(options_.removedDir, input, format);
-    CComPtr<CZRDocument> document = HostObject<IZRPageContainer>::Create<CZRDocument>();
-    document->SetFilePath(input);
-    const std::vector<PipelineStep>& steps = worker.driver->Steps();
-    for (int i = 0; i < pageCount; ++i) {
-        const int handle = reader.readPage(i);
-        if (handle < 0) return fileError(reader.error() + "; no output written");
-        CComPtr<CZRPage> page = document->AppendPage(handle);
-        LONG number = 0;
-        page->GetPageNumber(&number);
-        nlohmann::json entry = {{"file", shown}, {"page", number}};
-        BITMAPINFOHEADER header{};
-        ImageWrapper::bitmap_info(handle, &header);
-        nlohmann::json warnings = nlohmann::json::array();
-        for (const std::string& warning :
-             SettingWarnings::ForPage(steps, header.biWidth, header.biHeight, header.biBitCount)) {
-            Warn(shown + ": page " + std::to_string(number) + ": " + warning, nullptr);
-            warnings.push_back(warning);
-        }
-        {
-            std::lock_guard guard(lock_);
-            worker.label = fs::path(input).filename().string() + " p" + std::to_string(number);
-        }
-        const auto started = std::chrono::steady_clock::now();
-        const PageOutcome pageResult = worker.driver->Run(page, document);
-        if (!pageResult.ok) {
-            const std::string code = text::Hex(pageResult.hr);
-            Say("leafmend: " + shown + ": page " + std::to_string(number) + ": " + pageResult.failedProcess + ": " +
-                pageResult.message + " (" + code + ")");
-            entry["error"] = {
-                {"process", pageResult.failedProcess}, {"message", pageResult.message}, {"hresult", code}};
-            // A failing process may have changed part of the page: it goes
-            // out as it came in, read again from the unchanged input.
-            const int original = reader.readPage(i);
-            if (original < 0) return fileError("page " + std::to_string(number) + ": cannot be read again");
-            page->Image()->SetHandle(original);
-        }
-        entry["ok"] = pageResult.ok;
-        entry["removed"] = pageResult.removed;
-        if (pageResult.removed) {
-            entry["removal"] = {{"process", pageResult.removedBy}, {"message", pageResult.removalMessage}};
-            outcome.removed.push_back(shown + ": page " + std::to_string(number) + ": " + pageResult.removedBy + ": " +
-                                      pageResult.removalMessage);
-        }
-        entry["ran"] = pageResult.ran;
-        entry["unhandled"] = pageResult.unhandled;
-        entry["messages"] = Messages(page);
-        if (!warnings.empty()) entry["warnings"] = warnings;
-        entry["milliseconds"] =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-        outcome.report.Add(std::move(entry));
-        outcome.pages++;
-        if (!pageResult.unhandled.empty()) outcome.unhandledPages++;
-        if (pageResult.removed) {
-            outcome.removedPages++;
-            try {
-                removed.Take(page, reader, i);
-            } catch (const RunFailure& e) {
-                return fileError(e.what());
-            }
+// The worker's loop, under the queue lock except while it decodes, runs a
+// page or encodes: writing first (it frees memory and finishes files), then
+// running a decoded page, then decoding the next one.
+void BatchRunner::Work(Worker& worker) {
+    std::unique_lock queue(queueLock_);
+    for (;;) {
+        if (FileJob* file = FileToWrite()) {
+            Encode(queue, *file);
+        } else if (std::unique_ptr<PageTask> task = TakeDecodedPage()) {
+            Process(queue, worker, std::move(task));
+        } else if (CanDecode()) {
+            Decode(queue);
+        } else if (open_.empty() && !decoding_ && (stop_ || nextInput_ >= inputs_->size())) {
+            changed_.notify_all();
+            return;
         } else {
-            try {
-                output->Add(page);
-            } catch (const RunFailure& e) {
-                return fileError(e.what());
-            }
-        }
-        {
-            std::lock_guard guard(lock_);
-            pagesDone_ += 1.0;
-            inFlight_[worker.index] = 0.0;
-        }
-        if (!pageResult.ok) {
-            outcome.failedPages++;
-            outcome.ok = false;
-            if (options_.failFast) {
-                Say("leafmend: " + shown + ": stopped by --fail-fast; no output written for this file");
-                return;
-            }
+            changed_.wait(queue);
         }
     }
-    try {
-        outcome.removedWritten = removed.Commit();
-    } catch (const RunFailure& e) {
-        return fileError(e.what());
+}
+
+BatchRunner::FileJob* BatchRunner::FileToWrite() {
+    for (const std::unique_ptr<FileJob>& file : open_) {
+        if (file->writing) continue;
+        if (file->processed.count(file->written) || (file->failed && !file->processed.empty()) || Drained(*file))
+            return file.get();
     }
-    if (output->Empty()) {
-        const std::string note = "every page was removed; no output written";
-        Say("leafmend: " + shown + ": " + note);
-        outcome.report.Add({{"file", shown}, {"note", note}});
+    return nullptr;
+}
+
+std::unique_ptr<BatchRunner::PageTask> BatchRunner::TakeDecodedPage() {
+    for (auto it = ready_.begin(); it != ready_.end();) {
+        FileJob& file = *(*it)->file;
+        if (stop_ || file.failed) {
+            FreePixels((*it)->page);
+            it = ready_.erase(it);
+            Release(file, 1);
+            continue;
+        }
+        if (ordered_ && (file.processing || file.processNext != (*it)->index)) {
+            ++it;
+            continue;
+        }
+        std::unique_ptr<PageTask> task = std::move(*it);
+        ready_.erase(it);
+        if (ordered_) file.processing = true;
+        return task;
+    }
+    return nullptr;
+}
+
+bool BatchRunner::CanDecode() const {
+    return !stop_ && !decoding_ && tokens_ > 0 && (reading_ || nextInput_ < inputs_->size());
+}
+
+// Nothing of the file is in flight and nothing more will be decoded.
+bool BatchRunner::Drained(const FileJob& file) const {
+    return file.inFlight == 0 && (file.failed || stop_ || file.decoded == file.pageCount);
+}
+
+void BatchRunner::Release(FileJob& file, long pages) {
+    tokens_ += pages;
+    file.inFlight -= pages;
+    changed_.notify_all();
+}
+
+void BatchRunner::FileError(FileOutcome& outcome, const std::string& input, const std::string& cause, bool unwritable) {
+    Say("leafmend: " + text::Printable(input) + ": " + cause);
+    outcome.fileFailed = true;
+    outcome.unwritable = outcome.unwritable || unwritable;
+    outcome.ok = false;
+    outcome.report.Add({{"file", text::Printable(input)}, {"error", cause}});
+}
+
+void BatchRunner::FileError(FileJob& file, const std::string& cause, bool unwritable) {
+    Say("leafmend: " + file.shown + ": " + cause);
+    FileOutcome& outcome = (*outcomes_)[file.index];
+    outcome.fileFailed = true;
+    outcome.unwritable = outcome.unwritable || unwritable;
+    outcome.ok = false;
+    file.errors.push_back({{"file", file.shown}, {"error", cause}});
+    file.failed = true;
+    if (reading_ == &file) reading_ = nullptr;
+    changed_.notify_all();
+}
+
+namespace {
+std::string CauseOf(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+}
+}  // namespace
+
+void BatchRunner::Decode(std::unique_lock<std::mutex>& queue) {
+    decoding_ = true;
+    if (!reading_) {
+        const std::size_t index = nextInput_++;
+        queue.unlock();
+        std::unique_ptr<FileJob> job;
+        try {
+            job = OpenFile(index);
+        } catch (const std::exception& e) {
+            job.reset();
+            FileError((*outcomes_)[index], (*inputs_)[index], CauseOf(e), false);
+        }
+        queue.lock();
+        if (job) {
+            if (job->pageCount > 0) reading_ = job.get();
+            open_.push_back(std::move(job));
+        }
+        decoding_ = false;
+        changed_.notify_all();
         return;
     }
+    FileJob& file = *reading_;
+    auto task = std::make_unique<PageTask>();
+    task->file = &file;
+    task->index = file.decoded++;
+    task->page = file.document->Pages()[static_cast<std::size_t>(task->index)];
+    if (file.decoded == file.pageCount) reading_ = nullptr;
+    file.inFlight++;
+    tokens_--;
+    queue.unlock();
+    std::string error;
     try {
-        output->Commit();
-    } catch (const RunFailure& e) {
-        return fileError(e.what());
+        int handle = -1;
+        {
+            std::lock_guard guard(file.readerLock);
+            handle = file.reader->readPage(task->index);
+            if (handle < 0) error = file.reader->error() + "; no output written";
+        }
+        if (handle >= 0) {
+            CComPtr<CZRImage> image = HostObject<IZRImage>::Create<CZRImage>();
+            if (!image) {
+                ImageWrapper::delete_bitmap(handle);
+                throw std::bad_alloc();
+            }
+            image->Attach(handle, file.input);
+            task->page->SetImage(image);
+        }
+    } catch (const std::exception& e) {
+        error = CauseOf(e);
     }
-    outcome.written = target.string();
+    queue.lock();
+    decoding_ = false;
+    if (error.empty()) {
+        ready_.push_back(std::move(task));
+    } else {
+        FreePixels(task->page);
+        Release(file, 1);
+        FileError(file, error, false);
+    }
+    changed_.notify_all();
+}
+
+// The reader checks the whole file (every page's directory and data) before
+// the first page is decoded.
+std::unique_ptr<BatchRunner::FileJob> BatchRunner::OpenFile(std::size_t index) {
+    const std::string& input = (*inputs_)[index];
+    FileOutcome& outcome = (*outcomes_)[index];
+    if (const std::string refusal = InputList::Refusal(input); !refusal.empty()) {
+        FileError(outcome, input, refusal, false);
+        return nullptr;
+    }
+    auto job = std::make_unique<FileJob>();
+    job->index = index;
+    job->input = input;
+    job->shown = text::Printable(input);
+    job->target = (fs::path(options_.outputDir) / fs::path(input).filename()).string();
+    job->reader = std::make_unique<imagefile::PageReader>();
+    if (job->reader->open(input) < 0) {
+        FileError(outcome, input, job->reader->error(), false);
+        return nullptr;
+    }
+    job->pageCount = job->reader->pageCount();
+    try {
+        job->output = std::make_unique<OutputFile>(job->target, job->reader->format(), options_.compression,
+                                                   job->reader->jpegQuality());
+    } catch (const RunFailure& e) {
+        FileError(outcome, input, e.what(), true);
+        return nullptr;
+    }
+    job->removed = std::make_unique<RemovedPages>(options_.removedDir, input, job->reader->format());
+    job->document = HostObject<IZRPageContainer>::Create<CZRDocument>();
+    if (!job->document) throw std::bad_alloc();
+    job->document->SetFilePath(input);
+    for (int i = 0; i < job->pageCount; ++i)
+        if (!job->document->AppendPage(-1)) throw std::bad_alloc();
+    return job;
+}
+
+void BatchRunner::Process(std::unique_lock<std::mutex>& queue, Worker& worker, std::unique_ptr<PageTask> task) {
+    FileJob& file = *task->file;
+    queue.unlock();
+    std::string error;
+    try {
+        RunPage(worker, *task);
+    } catch (const std::exception& e) {
+        error = CauseOf(e);
+    }
+    queue.lock();
+    if (ordered_) {
+        file.processing = false;
+        file.processNext++;
+    }
+    if (!error.empty()) {
+        FreePixels(task->page);
+        Release(file, 1);
+        FileError(file, error, false);
+        return;
+    }
+    FileOutcome& outcome = (*outcomes_)[file.index];
+    const PageOutcome& result = task->outcome;
+    outcome.pages++;
+    if (!result.unhandled.empty()) outcome.unhandledPages++;
+    if (result.removed) {
+        outcome.removedPages++;
+        LONG number = 0;
+        task->page->GetPageNumber(&number);
+        outcome.removed.push_back(file.shown + ": page " + std::to_string(number) + ": " + result.removedBy + ": " +
+                                  result.removalMessage);
+    }
+    if (!result.ok) {
+        outcome.failedPages++;
+        outcome.ok = false;
+        if (options_.failFast && !file.failed) {
+            Say("leafmend: " + file.shown + ": stopped by --fail-fast; no output written for this file");
+            file.failed = true;
+            if (reading_ == &file) reading_ = nullptr;
+            stop_ = true;
+        }
+    }
+    if (file.failed) {
+        FreePixels(task->page);
+        Release(file, 1);
+    } else {
+        file.processed.emplace(task->index, std::move(task));
+    }
+    changed_.notify_all();
+}
+
+// Runs the worker's pipeline on one decoded page and records its report
+// entry; outside the queue lock.
+void BatchRunner::RunPage(Worker& worker, PageTask& task) {
+    FileJob& file = *task.file;
+    CZRPage* page = task.page;
+    LONG number = 0;
+    page->GetPageNumber(&number);
+    nlohmann::json entry = {{"file", file.shown}, {"page", number}};
+    BITMAPINFOHEADER header{};
+    ImageWrapper::bitmap_info(page->Image()->Handle(), &header);
+    nlohmann::json warnings = nlohmann::json::array();
+    for (const std::string& warning :
+         SettingWarnings::ForPage(worker.driver->Steps(), header.biWidth, header.biHeight, header.biBitCount)) {
+        Warn(file.shown + ": page " + std::to_string(number) + ": " + warning, nullptr);
+        warnings.push_back(warning);
+    }
+    {
+        std::lock_guard guard(lock_);
+        worker.label = fs::path(file.input).filename().string() + " p" + std::to_string(number);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    task.outcome = worker.driver->Run(page, file.document);
+    const PageOutcome& result = task.outcome;
+    if (!result.ok) {
+        const std::string code = text::Hex(result.hr);
+        Say("leafmend: " + file.shown + ": page " + std::to_string(number) + ": " + result.failedProcess + ": " +
+            result.message + " (" + code + ")");
+        entry["error"] = {{"process", result.failedProcess}, {"message", result.message}, {"hresult", code}};
+        // A failing process may have changed part of the page: it goes out
+        // as it came in, read again from the unchanged input.
+        int original = -1;
+        {
+            std::lock_guard guard(file.readerLock);
+            original = file.reader->readPage(task.index);
+        }
+        if (original < 0) throw RunFailure("page " + std::to_string(number) + ": cannot be read again");
+        page->Image()->SetHandle(original);
+    }
+    entry["ok"] = result.ok;
+    entry["removed"] = result.removed;
+    if (result.removed) entry["removal"] = {{"process", result.removedBy}, {"message", result.removalMessage}};
+    entry["ran"] = result.ran;
+    entry["unhandled"] = result.unhandled;
+    entry["messages"] = Messages(page);
+    if (!warnings.empty()) entry["warnings"] = warnings;
+    entry["milliseconds"] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    if (result.removed && options_.removedDir.empty()) FreePixels(page);  // not written: its pixels can go now
+    {
+        std::lock_guard guard(lock_);
+        pagesDone_ += 1.0;
+        inFlight_[worker.index] = 0.0;
+    }
+    std::lock_guard guard(queueLock_);
+    file.entries[task.index] = std::move(entry);
+}
+
+// Writes the file's processed pages that are next in page order; the one
+// worker doing so holds `writing`, so others go on with other work.
+void BatchRunner::Encode(std::unique_lock<std::mutex>& queue, FileJob& file) {
+    file.writing = true;
+    while (!file.failed) {
+        const auto found = file.processed.find(file.written);
+        if (found == file.processed.end()) break;
+        std::unique_ptr<PageTask> task = std::move(found->second);
+        file.processed.erase(found);
+        queue.unlock();
+        std::string error;
+        try {
+            if (!task->outcome.removed) {
+                file.output->Add(task->page);
+            } else {
+                // Removed pages go to the removed pages' file as read from
+                // the input, in page order like the output.
+                std::lock_guard guard(file.readerLock);
+                file.removed->Take(task->page, *file.reader, task->index);
+            }
+        } catch (const std::exception& e) {
+            error = CauseOf(e);
+        }
+        FreePixels(task->page);
+        task.reset();
+        queue.lock();
+        file.written++;
+        Release(file, 1);
+        if (!error.empty()) FileError(file, error, true);
+    }
+    if (file.failed && !file.processed.empty()) {
+        for (auto& [index, task] : file.processed) FreePixels(task->page);
+        const long dropped = static_cast<long>(file.processed.size());
+        file.processed.clear();
+        Release(file, dropped);
+    }
+    if (Drained(file)) return Finish(queue, file);
+    file.writing = false;
+    changed_.notify_all();
+}
+
+// Commits (or abandons) the output of a drained file, hands its report
+// entries to the outcome (and the journal) in page order and closes it.
+void BatchRunner::Finish(std::unique_lock<std::mutex>& queue, FileJob& file) {
+    const bool complete = !file.failed && file.written == file.pageCount;
+    const bool stopped = !file.failed && !complete;
+    const bool hasPages = file.output && !file.output->Empty();
+    queue.unlock();
+    std::string error, removedWritten;
+    if (complete) {
+        try {
+            removedWritten = file.removed->Commit();
+            if (hasPages) file.output->Commit();
+        } catch (const std::exception& e) {
+            error = CauseOf(e);
+        }
+    }
+    file.output.reset();  // removes the temporary file when it was not committed
+    file.removed.reset();
+    queue.lock();
+    FileOutcome& outcome = (*outcomes_)[file.index];
+    outcome.removedWritten = removedWritten;
+    if (!error.empty()) FileError(file, error, true);
+    if (complete && !hasPages && file.pageCount > 0 && error.empty()) {
+        const std::string note = "every page was removed; no output written";
+        Say("leafmend: " + file.shown + ": " + note);
+        file.errors.push_back({{"file", file.shown}, {"note", note}});
+    }
+    if (stopped) FileError(file, "not finished when --fail-fast stopped the run; no output written", false);
+    if (complete && hasPages && error.empty()) outcome.written = file.target;
+    Report entries;
+    for (auto& [index, entry] : file.entries) entries.Add(std::move(entry));
+    for (nlohmann::json& entry : file.errors) entries.Add(std::move(entry));
+    queue.unlock();
+    std::string journalError;
+    if (options_.journal) {
+        try {
+            options_.journal->Record(file.input, entries.Entries());
+        } catch (const std::exception& e) {
+            journalError = CauseOf(e);
+        }
+    }
+    file.document.Release();
+    queue.lock();
+    if (!journalError.empty()) {
+        FileError(file, "cannot record the file in the report's journal: " + journalError, true);
+        entries.Add(file.errors.back());
+    }
+    outcome.report.Append(std::move(entries));
+    open_.remove_if([&](const std::unique_ptr<FileJob>& open) { return open.get() == &file; });
+    changed_.notify_all();
 }

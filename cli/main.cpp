@@ -1,8 +1,10 @@
 // The leafmend command line over the command library: parses arguments with
-// CLI11 and calls the library; exit code 0 when every page went through, 1
-// when a page or file failed, 2 for usage errors.
+// CLI11 and calls the library. Exit codes: 0 every page went through, 1 a
+// page or file failed, 2 usage error, 3 missing dependency (process module,
+// image codec), 4 output not writable, 130 interrupted (SIGINT, SIGTERM).
 //   leafmend run -p Rotate -p "Rotate RotationAngle=180" INPUT... -o OUTDIR
 //   leafmend run --job JOB.xml INPUT... -o OUTDIR [--dry-run] [--from-file LIST | -]
+//   leafmend run ... --shard K/N [--report R --resume]
 //   leafmend save-job -p ... -o JOB.xml
 //   leafmend list
 //   leafmend show NAME [-p KEY=VALUE]... [--help]
@@ -16,6 +18,9 @@
 #include "cli/ProcessFactory.h"
 #include "cli/ProcessModule.h"
 #include "cli/RemovedPages.h"
+#include "cli/ResumeState.h"
+#include "cli/RunJournal.h"
+#include "cli/Shard.h"
 #include "cli/Text.h"
 #include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
@@ -26,10 +31,31 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 
 namespace {
 
+constexpr int kAllWell = 0;
+constexpr int kPageFailed = 1;
 constexpr int kUsageError = 2;
+constexpr int kMissingDependency = 3;
+constexpr int kOutputNotWritable = 4;
+
+constexpr const char* kExitCodes =
+    "Exit codes: 0 every page went through; 1 some page or input file failed; 2 usage error; 3 missing "
+    "dependency (the process module cannot be loaded, the image library lacks a codec); 4 output not "
+    "writable (output folder cannot be made or written, disk full, report not writable); 130 interrupted "
+    "(SIGINT or SIGTERM; temporary files removed).";
+
+// The process module and its registration: without them nothing can run.
+std::unique_ptr<ProcessFactory> LoadFactory() {
+    try {
+        return std::make_unique<ProcessFactory>();
+    } catch (const CliError& e) {
+        throw DependencyFailure(e.what());
+    }
+}
 
 // The pipeline from the job file (if any) followed by the -p processes; --zone
 // zones go to every zone-capable process.
@@ -59,7 +85,8 @@ std::vector<PipelineStep> BuildPipeline(const ProcessFactory& factory, const std
 struct RunArguments {
     std::string jobPath, outputDir, reportPath, listFile, removedDir;
     std::vector<std::string> processTexts, zones, inputs;
-    bool failFast = false, quiet = false, dryRun = false;
+    std::string shard;
+    bool failFast = false, quiet = false, dryRun = false, resume = false;
     unsigned long long maxPixels = 0;  // 0: the image library's default
     int jobs = 1;
     std::string compression = "fast";
@@ -70,35 +97,78 @@ int RunCommand(const RunArguments& args) {
     std::string compressionError;
     if (imagefile::ParseCompression(args.compression, &compression, &compressionError) < 0)
         throw CliError("--compression: " + compressionError);
-    const std::vector<std::string> inputs = InputList::Gather(args.inputs, std::cin, args.listFile);
+    const std::vector<std::string> listed = InputList::Gather(args.inputs, std::cin, args.listFile);
     // A dry run without inputs checks the pipeline (and job file) alone.
-    if (inputs.empty() && !args.dryRun) throw CliError("no input files given");
+    if (listed.empty() && !args.dryRun) throw CliError("no input files given");
     if (!args.dryRun && args.outputDir.empty()) throw CliError("--output is required (or --dry-run)");
-    BatchRunner::CheckTargets(inputs, args.outputDir, args.reportPath);
-    RemovedPages::CheckTargets(inputs, args.outputDir, args.removedDir, args.reportPath);
+    if (args.resume && args.reportPath.empty())
+        throw CliError("--resume needs --report: the report says which files are done");
+    if (args.resume && args.dryRun) throw CliError("--resume and --dry-run do not go together");
+    // Every shard checks the whole list, so shards never write the same name.
+    BatchRunner::CheckTargets(listed, args.outputDir, args.reportPath);
+    RemovedPages::CheckTargets(listed, args.outputDir, args.removedDir, args.reportPath);
+    const std::vector<std::string> inputs = args.shard.empty() ? listed : Shard::Parse(args.shard).Select(listed);
     if (args.maxPixels) imagefile::SetMaxPixels(args.maxPixels);
-    ProcessFactory factory;
+    const std::unique_ptr<ProcessFactory> factory = LoadFactory();
+    const bool reporting = !args.reportPath.empty() && !args.dryRun;
     if (!args.dryRun) {
         // Working copies of pages that a killed run left, and temporaries in the removed pages' folder.
         std::vector<std::string> stale = PageStaging::RemoveStale();
-        if (!args.removedDir.empty())
-            for (std::string& path : RemovedPages::Prepare(args.removedDir)) stale.push_back(std::move(path));
+        if (!args.removedDir.empty()) {
+            try {
+                for (std::string& path : RemovedPages::Prepare(args.removedDir)) stale.push_back(std::move(path));
+            } catch (const RunFailure& e) {
+                throw OutputFailure(e.what());
+            }
+        }
         for (const std::string& path : stale)
             std::cerr << "leafmend: warning: removed " << text::Printable(path)
                       << ", left behind by an interrupted run\n";
     }
+
+    // --resume: inputs done by an earlier run are not run again.
+    std::optional<ResumeState> earlier;
+    std::vector<bool> skipped(inputs.size(), false);
+    std::vector<std::string> todo;
+    long skippedCount = 0, skippedPages = 0, skippedFailures = 0;
+    if (args.resume) earlier = ResumeState::Load(args.reportPath);
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        skipped[i] = earlier && earlier->Done(inputs[i], args.outputDir);
+        if (!skipped[i]) {
+            todo.push_back(inputs[i]);
+            continue;
+        }
+        skippedCount++;
+        skippedPages += earlier->Pages(inputs[i]);
+        skippedFailures += earlier->FailedPages(inputs[i]);
+    }
+    std::unique_ptr<RunJournal> journal;
+    if (reporting) journal = std::make_unique<RunJournal>(args.reportPath, args.resume);
+
     BatchOptions options{args.outputDir, args.failFast, !args.quiet && ::isatty(STDERR_FILENO), args.dryRun, args.jobs};
     options.removedDir = args.removedDir;
     options.compression = compression;
-    BatchRunner runner([&] { return BuildPipeline(factory, args.jobPath, args.processTexts, args.zones); }, options);
-    BatchResult result = runner.Run(inputs);
-    if (!args.reportPath.empty() && !args.dryRun) result.report.Write(args.reportPath);
+    options.journal = journal.get();
+    BatchRunner runner([&] { return BuildPipeline(*factory, args.jobPath, args.processTexts, args.zones); }, options);
+    BatchResult result = runner.Run(todo);
+    if (reporting) {
+        Report report = earlier ? earlier->Merge(inputs, skipped, std::move(result.report)) : std::move(result.report);
+        try {
+            report.Write(args.reportPath);
+        } catch (const RunFailure& e) {
+            throw OutputFailure(e.what());
+        }
+        journal->Remove();
+    }
     if (!args.quiet) {
+        if (skippedCount)
+            std::cout << "Skipped " << skippedCount << " file(s), " << skippedPages
+                      << " page(s), done by an earlier run (--resume).\n";
         if (args.dryRun) {
             std::cout << "Checked " << inputs.size() << " file(s), " << result.pages
                       << " page(s): " << result.failedFiles << " file(s) unreadable. Nothing was written.\n";
         } else {
-            std::cout << "Processed " << result.pages << " page(s) from " << inputs.size()
+            std::cout << "Processed " << result.pages << " page(s) from " << todo.size()
                       << " file(s): " << result.failedPages << " failed, " << result.removedPages << " removed, "
                       << result.failedFiles << " file(s) unreadable or unwritable.\n";
             if (result.unhandledPages)
@@ -111,7 +181,8 @@ int RunCommand(const RunArguments& args) {
                           << text::Printable(args.removedDir) << "\n";
         }
     }
-    return (result.failedPages || result.failedFiles) ? 1 : 0;
+    if (result.unwritableFiles) return kOutputNotWritable;
+    return (result.failedPages || result.failedFiles || skippedFailures) ? kPageFailed : kAllWell;
 }
 
 void PrintProperties(const std::vector<PropertyInfo>& properties) {
@@ -122,8 +193,8 @@ void PrintProperties(const std::vector<PropertyInfo>& properties) {
 }
 
 int ListCommand() {
-    ProcessFactory factory;
-    for (const ProcessInfo& info : factory.Available()) {
+    const std::unique_ptr<ProcessFactory> factory = LoadFactory();
+    for (const ProcessInfo& info : factory->Available()) {
         std::cout << info.shortName << "  (" << info.progId << ")\n";
         PrintProperties(info.properties);
     }
@@ -131,8 +202,8 @@ int ListCommand() {
 }
 
 int ShowCommand(const std::string& name, const std::vector<std::string>& assignments) {
-    ProcessFactory factory;
-    CComPtr<IZRProcessEx> process = factory.Create(name);
+    const std::unique_ptr<ProcessFactory> factory = LoadFactory();
+    CComPtr<IZRProcessEx> process = factory->Create(name);
     for (const std::string& assignment : assignments) ProcessFactory::SetProperty(process, name, assignment);
     CComBSTR xml;
     const HRESULT hr = process->get_XML(&xml);
@@ -143,17 +214,17 @@ int ShowCommand(const std::string& name, const std::vector<std::string>& assignm
 
 // `show NAME --help`: the subcommand's help, then the process's properties with their meanings.
 int ShowHelp(const std::string& name) {
-    ProcessFactory factory;
-    CComPtr<IZRProcessEx> process = factory.Create(name);
-    std::cout << "\nProperties of " << factory.ShortName(name) << " (" << factory.ResolveProgId(name) << "):\n";
+    const std::unique_ptr<ProcessFactory> factory = LoadFactory();
+    CComPtr<IZRProcessEx> process = factory->Create(name);
+    std::cout << "\nProperties of " << factory->ShortName(name) << " (" << factory->ResolveProgId(name) << "):\n";
     PrintProperties(ProcessFactory::Properties(process));
     return 0;
 }
 
 int SaveJobCommand(const std::vector<std::string>& processTexts, const std::vector<std::string>& zones,
                    const std::string& output) {
-    ProcessFactory factory;
-    JobFile::Save(output, BuildPipeline(factory, "", processTexts, zones));
+    const std::unique_ptr<ProcessFactory> factory = LoadFactory();
+    JobFile::Save(output, BuildPipeline(*factory, "", processTexts, zones));
     std::cout << "Wrote " << output << "\n";
     return 0;
 }
@@ -242,8 +313,19 @@ int main(int argc, char** argv) {
                   "Stop at the first failing page (its file is not written) instead of going on with the next.");
     run->add_flag("-q,--quiet", args.quiet, "No progress bar and no summary.");
     run->add_option("-j,--jobs", args.jobs,
-                    "Files processed in parallel, each worker with its own processes (default 1).")
+                    "Worker threads (default 1), each with its own processes; they share one queue of pages, so the "
+                    "pages of one large file keep every worker busy. Results are identical to one worker.")
         ->check(CLI::Range(1, 256));
+    run->add_option("--shard", args.shard,
+                    "K/N: run only shard K of N, counted from 0: every N-th input of the list sorted by name, "
+                    "starting with the K-th. Every file (with all its pages) is in exactly one shard. For a job "
+                    "array: --shard $SLURM_ARRAY_TASK_ID/N (--array=0-(N-1)), --shard $(JOB_COMPLETION_INDEX)/N. "
+                    "Give every shard its own --report.");
+    run->add_flag("--resume", args.resume,
+                  "Skip inputs an earlier run with the same --report finished (output present and complete, every "
+                  "page in the report or its journal); the report is merged, never lost. Needs --report.");
+    run->footer(kExitCodes);
+    app.footer(kExitCodes);
 
     app.add_subcommand("list", "List the available processes with their properties, defaults and meanings.");
 
@@ -291,12 +373,15 @@ int main(int argc, char** argv) {
     } catch (const CliError& e) {
         std::cerr << "leafmend: " << e.what() << "\n";
         return kUsageError;
-    } catch (const RunFailure& e) {
+    } catch (const DependencyFailure& e) {
         std::cerr << "leafmend: " << e.what() << "\n";
-        return 1;
+        return kMissingDependency;
+    } catch (const OutputFailure& e) {
+        std::cerr << "leafmend: " << e.what() << "\n";
+        return kOutputNotWritable;
     } catch (const std::exception& e) {
         std::cerr << "leafmend: " << e.what() << "\n";
-        return 1;
+        return kPageFailed;
     }
     return 0;
 }
