@@ -17,6 +17,13 @@ namespace {
 
 bool IsPageEntry(const nlohmann::json& entry) { return entry.contains("page") && entry["page"].is_number_integer(); }
 
+// A true/false field of an entry; a report edited by hand may hold anything there.
+bool Flag(const nlohmann::json& entry, const char* key, bool otherwise) {
+    if (!entry.contains(key)) return otherwise;
+    const nlohmann::json& value = entry[key];
+    return value.is_boolean() ? value.get<bool>() : otherwise;
+}
+
 }  // namespace
 
 ResumeState ResumeState::Load(const std::string& reportPath) {
@@ -66,7 +73,10 @@ bool ResumeState::Done(const std::string& input, const std::string& outputDir) c
             continue;
         }
         if (!pages.insert(entry["page"].get<long>()).second) return false;
-        if (entry.value("removed", false)) removed++;
+        if (!entry.contains("ok") || !entry["ok"].is_boolean() || !entry.contains("removed") ||
+            !entry["removed"].is_boolean())
+            return false;  // not as this command writes it: the file is done again
+        if (Flag(entry, "removed", false)) removed++;
     }
     const int pageCount = imagefile::CountPages(input);
     if (pageCount <= 0 || pages.size() != static_cast<std::size_t>(pageCount) || *pages.begin() != 1 ||
@@ -91,7 +101,7 @@ long ResumeState::FailedPages(const std::string& input) const {
     const auto found = entries_.find(text::Printable(input));
     if (found == entries_.end()) return 0;
     long failed = 0;
-    for (const nlohmann::json& entry : found->second) failed += IsPageEntry(entry) && !entry.value("ok", false) ? 1 : 0;
+    for (const nlohmann::json& entry : found->second) failed += IsPageEntry(entry) && !Flag(entry, "ok", false) ? 1 : 0;
     return failed;
 }
 

@@ -202,6 +202,26 @@ TEST_F(ScaleTest, ResumeRedoesAHalfWrittenOutputAndKeepsEveryReportEntry) {
     EXPECT_EQ(ReadText(work_ / "r.json"), "precious notes");
 }
 
+TEST_F(ScaleTest, ResumeRedoesFilesWhoseEntriesWereEditedByHand) {
+    const std::vector<Input> batch = WriteBatch(work_ / "in", 40, 20);
+    const std::string run = "run -p Invert" + Names(batch, "in") + " -o out --report r.json";
+    ASSERT_EQ(Leafmend(run), 0) << err_;
+    // Fields of the wrong type, a missing field and an entry that is no object.
+    nlohmann::json report = nlohmann::json::parse(ReadText(work_ / "r.json"));
+    for (nlohmann::json& entry : report) {
+        if (entry.value("file", "") == "in/a0.png") entry["removed"] = "no";
+        if (entry.value("file", "") == "in/a1.png") entry["ok"] = 1;
+        if (entry.value("file", "") == "in/m0.tif" && entry.value("page", 0) == 2) entry.erase("removed");
+    }
+    report.push_back(42);
+    std::ofstream(work_ / "r.json", std::ios::trunc) << report.dump(2);
+
+    ASSERT_EQ(Leafmend(run + " --resume"), 0) << err_;
+    EXPECT_NE(out_.find("Skipped 5 file(s), 9 page(s)"), std::string::npos) << out_;
+    ExpectInverted(work_ / "out", batch, 40, 20);
+    ExpectEveryPageOnce(PagesReported({work_ / "r.json"}), batch);
+}
+
 struct ExitCase {
     const char* label;
     std::string script;  // run in the work folder; $L is leafmend, in/p.png exists (and in/big.tif when named)
