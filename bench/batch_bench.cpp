@@ -76,14 +76,14 @@ BENCHMARK(TwelveGreyFiles)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(3);
+    ->Iterations(5);
 BENCHMARK(TwelvePageGreyTiff)
     ->ArgName("jobs")
     ->Arg(1)
     ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Iterations(3);
+    ->Iterations(5);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

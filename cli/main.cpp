@@ -25,6 +25,7 @@
 #include "platform/imagelib/ImageWrapper.h"
 #include "platform/registry/Registry.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -266,6 +267,14 @@ std::string DashFileHint(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every page allocates and frees buffers of 1 to 26 MB. By default glibc
+    // maps blocks that large afresh each time and, with two or more workers,
+    // its adaptive threshold never settles: every page then pays page faults
+    // and zeroing again, which cost -j 2 a fifth of its speed on grey pages.
+    // Blocks up to 32 MiB (glibc's largest threshold) stay in the heap, and
+    // up to 64 MiB of freed heap is kept for the next page.
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     AtomicFile::InstallSignalCleanup();
     CLI::App app{"leafmend: cleans up scanned pages (TIFF, PNG, JPEG) with a pipeline of processes."};
     app.require_subcommand(1);
