@@ -466,7 +466,8 @@ std::unique_ptr<BatchRunner::FileJob> BatchRunner::OpenFile(std::size_t index) {
         FileError(outcome, input, e.what(), true);
         return nullptr;
     }
-    job->removed = std::make_unique<RemovedPages>(options_.removedDir, input, job->reader->format());
+    job->removed = std::make_unique<RemovedPages>(options_.removedDir, input, job->reader->format(),
+                                                  options_.compression, job->reader->jpegQuality());
     job->document = HostObject<IZRPageContainer>::Create<CZRDocument>();
     if (!job->document) throw std::bad_alloc();
     job->document->SetFilePath(input);

@@ -20,9 +20,12 @@ bool SamePlace(const fs::path& a, const fs::path& b) {
 }
 }  // namespace
 
-RemovedPages::RemovedPages(const std::string& folder, const std::string& input, ImageFileFormat format)
+RemovedPages::RemovedPages(const std::string& folder, const std::string& input, ImageFileFormat format,
+                           const imagefile::Compression& compression, int inputJpegQuality)
     : target_(folder.empty() ? std::string() : (fs::path(folder) / fs::path(input).filename()).string()),
-      format_(format) {}
+      format_(format),
+      compression_(compression),
+      inputJpegQuality_(inputJpegQuality) {}
 
 void RemovedPages::Take(CZRPage* page, imagefile::PageReader& reader, int index) {
     CZRImage* image = page->Image();
@@ -32,7 +35,7 @@ void RemovedPages::Take(CZRPage* page, imagefile::PageReader& reader, int index)
     const int original = reader.readPage(index);
     if (original < 0) throw RunFailure("page " + std::to_string(index + 1) + ": cannot be read again");
     image->SetHandle(original);
-    if (!file_) file_ = std::make_unique<OutputFile>(target_, format_);
+    if (!file_) file_ = std::make_unique<OutputFile>(target_, format_, compression_, inputJpegQuality_);
     file_->Add(page);
 }
 

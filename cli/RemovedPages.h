@@ -16,7 +16,9 @@
 class RemovedPages {
 public:
     // `folder` empty: removed pages are dropped.
-    RemovedPages(const std::string& folder, const std::string& input, ImageFileFormat format);
+    // They are compressed like the outputs (`compression`, JPEG at the input's quality).
+    RemovedPages(const std::string& folder, const std::string& input, ImageFileFormat format,
+                 const imagefile::Compression& compression = imagefile::Compression{}, int inputJpegQuality = 0);
     // Takes page `index` of the input out of the output: its pixels are freed,
     // or with a folder its input pixels go to the removed file. Throws
     // RunFailure with the cause.
@@ -36,5 +38,7 @@ public:
 private:
     std::string target_;  // empty: pages are dropped
     ImageFileFormat format_;
+    imagefile::Compression compression_;
+    int inputJpegQuality_;
     std::unique_ptr<OutputFile> file_;
 };

@@ -47,6 +47,25 @@ TEST_F(CommandTest, CompressionReachesTheOutputFiles) {
     EXPECT_LT(png[1], pixels / 2);
 }
 
+TEST_F(CommandTest, RemovedPagesAreCompressedLikeTheOutputs) {
+    WritePatternFile(work_ / "grey.tif", kW, kH, {1, 2}, ImageFileFormat::Tiff);
+    std::uintmax_t sizes[2] = {};
+    const char* values[] = {"none", "fast"};
+    for (int i = 0; i < 2; ++i) {
+        fs::remove_all(work_ / "removed");
+        ASSERT_EQ(Leafmend(std::string("run -q -p 'PageRemoval THRESHOLD=100000000' grey.tif -o out --removed "
+                                       "removed --compression ") +
+                           values[i]),
+                  0)
+            << err_;
+        ExpectPage(work_ / "removed/grey.tif", 1, kW, kH, [](int x, int y) { return PatternAt(x, y, 2); });
+        sizes[i] = fs::file_size(work_ / "removed/grey.tif");
+    }
+    const std::uintmax_t pixels = std::uintmax_t{kW} * kH * 2;
+    EXPECT_GE(sizes[0], pixels) << "none: every pixel byte stored";
+    EXPECT_LT(sizes[1], pixels / 2) << "fast: compressed";
+}
+
 TEST_F(CommandTest, JpegOutputKeepsTheInputsQualityUnlessOneIsChosen) {
     const int page = MakePatternPage(kW, kH, 4);
     imagefile::Compression written;
