@@ -9,6 +9,8 @@
 #include "processes/cleanup/QNCcolorDespeckle.h"
 #include "resources/MessageIds.h"
 
+#include <cstdlib>
+
 namespace {
 constexpr Property<VT_I4> kSize{"SIZE", 0,
                                 "speck size in pixels: 1-bit, the longest side of a black group that is removed (0 "
@@ -18,8 +20,9 @@ constexpr Property<VT_I2> kCharPreserve{
 constexpr Property<VT_I4> kSizeDpi{
     "SIZEDPI", 0,
     "0 = off; above 0: SIZE is meant at this many dots per inch and follows the page's x resolution (rounded, at "
-    "least 1), and so do CHARPRESERVE's measures (2-pixel groups always go, 6-pixel reach, never below 6); pages "
-    "without a resolution use SIZE as it is"};
+    "least 1), and so do CHARPRESERVE's measures (2-pixel groups always go, 6-pixel reach, never below 6); a page "
+    "without a resolution, or with a placeholder under 100 dpi that makes it over 17 inches, is taken as an A4 "
+    "sheet (its shorter side over 8.27 inches)"};
 constexpr PropertyDecl kProperties[] = {kSize, kCharPreserve, kSizeDpi};
 }  // namespace
 
@@ -48,7 +51,8 @@ HRESULT CZRDespeckle::Process(IZRPage* page, VARIANT_BOOL* result) {
         if (bits != 1 && bits != 8 && bits != 24) throw CZRException(static_cast<UINT>(IDS_ONLY_BW));
         reportProgress(20);
         PixelImage pixels(dib);
-        const long xResolution = dib->biXPelsPerMeter;
+        const long xResolution =
+            SpeckleRemover::PageResolution(dib->biXPelsPerMeter, dib->biWidth, std::abs(dib->biHeight));
         reportProgress(25);
         ProgressRange engineRange(*this, 25, 100);
         if (bits != 1) {

@@ -50,6 +50,17 @@ long SpeckleRemover::ScaledToPage(long pixels, long sizeDpi, long xResolution, l
     return std::lround(std::clamp(scaled, static_cast<double>(lo), static_cast<double>(hi)));
 }
 
+long SpeckleRemover::PageResolution(long recorded, long width, long height) {
+    constexpr long kPlaceholderBelow = 100;       // dpi: 72 and 96 are what "unknown" is often written as
+    constexpr double kLargestShorterSide = 17.0;  // inches: an A2 sheet's shorter side is 16.5
+    constexpr double kPaperShorterSide = 8.27;    // inches: A4 (Letter's is 8.5)
+    const double shorter = static_cast<double>(std::max(1L, std::min(width, height)));
+    if (recorded >= kPlaceholderBelow ||
+        (recorded > 0 && shorter / static_cast<double>(recorded) <= kLargestShorterSide))
+        return recorded;
+    return std::max(1L, std::lround(shorter / kPaperShorterSide));
+}
+
 SpeckleRule SpeckleRemover::RuleFor(long size, bool preserve, long sizeDpi, long xResolution) {
     SpeckleRule rule;
     rule.preserve = preserve;

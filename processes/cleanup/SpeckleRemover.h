@@ -60,6 +60,13 @@ public:
     // to the nearest whole pixel and kept within lo ... hi; `pixels` as it is
     // (within lo ... hi) when either resolution is 0 or less.
     static long ScaledToPage(long pixels, long sizeDpi, long xResolution, long lo, long hi);
+    // The resolution that sizes are scaled to on a page of width x height
+    // pixels: the recorded one, unless the page records none (0 or less) or
+    // a placeholder (under 100 dpi, making the shorter side longer than 17
+    // inches, as 72 dpi on a 300-dpi scan); then the one the page would have
+    // as an A4 or Letter sheet, its shorter side over 8.27 inches (at least
+    // 1). A wrong guess errs small on small pages: less is erased, not more.
+    static long PageResolution(long recorded, long width, long height);
 
     void setRule(const SpeckleRule& rule) { rule_ = rule; }
     const SpeckleRule& rule() const { return rule_; }

@@ -240,9 +240,39 @@ INSTANTIATE_TEST_SUITE_P(
     Resolutions, DespeckleResolutionTest,
     ::testing::Values(ResolutionCase{"At150", 150, 2, 2, 2, 1}, ResolutionCase{"At200", 200, 3, 3, 3, 1},
                       ResolutionCase{"At300", 300, 4, 4, 4, 2}, ResolutionCase{"At600", 600, 8, 10, 8, 4},
-                      // Without a resolution SIZE is taken as it is.
-                      ResolutionCase{"NoResolution", 0, 3, 2, 4, 2}, ResolutionCase{"OneDpi", 1, 2, 2, 1, 1}),
+                      // Without a resolution, or with 1 dpi (a 200-inch page), the 500 x 200 page is
+                      // taken as an A4 sheet's 24 dpi: the smallest rule.
+                      ResolutionCase{"NoResolution", 0, 3, 2, 1, 1}, ResolutionCase{"OneDpi", 1, 2, 2, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A 150-dpi A4 scan whose file records no resolution, or 72 dpi: it is
+// cleaned as at 150 dpi, so the dot of an i (2 x 2) beside its stem and a
+// lone 3 x 3 speck stay while a lone 2 x 2 speck goes. Taken as 300 dpi the
+// dot would go too.
+TEST_F(DespeckleTest, ScanWithoutItsResolutionIsSizedAsAnA4Sheet) {
+    for (const LONG recorded : {0, 72}) {
+        SCOPED_TRACE(recorded);
+        SetSize(4);
+        SetPreserve(1);
+        SetSizeDpi(300);
+        CComPtr<CZRDocument> document = MakeDocument(1240, 1754, 1);
+        CZRPage* page = document->Pages()[0];
+        SetResolution(page, recorded);
+        PixelImage pixels = Pixels(page);
+        const auto rect = [&](int x, int y, int w, int h) {
+            for (int r = y; r < y + h; ++r)
+                for (int q = x; q < x + w; ++q) pixels.setPixel(q, r, 0);
+        };
+        rect(100, 100, 2, 12);  // stem of the i
+        rect(100, 96, 2, 2);    // its dot
+        rect(300, 300, 2, 2);   // lone specks
+        rect(400, 300, 3, 3);
+        ASSERT_EQ(Run(page), S_OK);
+        EXPECT_FALSE(pixels.isWhite(100, 96)) << "dot of the i lost";
+        EXPECT_TRUE(pixels.isWhite(300, 300)) << "2 x 2 speck kept";
+        EXPECT_FALSE(pixels.isWhite(400, 300)) << "3 x 3 speck lost";
+    }
+}
 
 // Extreme resolutions and references: the limit stays within 1 ... 500, so a
 // rule 600 pixels long is never a speck, whatever the page claims.
@@ -286,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(Extremes, DespeckleExtremeResolutionTest,
                                            ExtremeCase{"TenThousandDpi", 10000, 4, 300, 133},
                                            ExtremeCase{"LargestResolution", 2147483647, 500, 1, 500},
                                            ExtremeCase{"LargestReference", 600, 500, 2147483647, 1},
-                                           ExtremeCase{"NegativeResolution", -300, 4, 300, 4},
+                                           ExtremeCase{"NegativeResolution", -300, 4, 300, 1},
                                            ExtremeCase{"NegativeReference", 600, 4, -300, 4}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -52,6 +52,32 @@ INSTANTIATE_TEST_SUITE_P(Values, SizeLimitTest,
                                            LimitCase{501, 500}, LimitCase{65536, 1}, LimitCase{65536 + 7, 7},
                                            LimitCase{-1, 1}, LimitCase{-600, 1}));
 
+// --- the resolution sizes are scaled to ---
+
+struct ResolutionGuess {
+    long recorded, width, height;
+    long used;
+};
+
+class PageResolutionTest : public ::testing::TestWithParam<ResolutionGuess> {};
+
+TEST_P(PageResolutionTest, KeepsPlausibleResolutionsAndTakesOthersAsAnA4Sheet) {
+    const ResolutionGuess& c = GetParam();
+    EXPECT_EQ(SpeckleRemover::PageResolution(c.recorded, c.width, c.height), c.used);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, PageResolutionTest,
+                         ::testing::Values(ResolutionGuess{300, 2480, 3508, 300}, ResolutionGuess{150, 874, 1240, 150},
+                                           ResolutionGuess{0, 2480, 3508, 300},
+                                           ResolutionGuess{0, 3508, 2480, 300},  // landscape
+                                           ResolutionGuess{-5, 1240, 1754, 150}, ResolutionGuess{72, 2480, 3508, 300},
+                                           ResolutionGuess{96, 3024, 4032, 366},
+                                           ResolutionGuess{72, 600, 800, 72},      // a small page really at 72 dpi
+                                           ResolutionGuess{100, 9000, 9000, 100},  // 100 dpi and more is always taken
+                                           ResolutionGuess{300, 4961, 7016, 300},  // A2 at 300 dpi
+                                           ResolutionGuess{0, 5, 1, 1}, ResolutionGuess{0, 0, 0, 1},
+                                           ResolutionGuess{2147483647, 10, 10, 2147483647}));
+
 // --- one solid group on a white page: removed or kept ---
 
 struct GroupCase {
