@@ -573,7 +573,7 @@ void BatchRunner::RunPage(Worker& worker, PageTask& task) {
     if (!warnings.empty()) entry["warnings"] = warnings;
     entry["milliseconds"] =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
-    if (result.removed && options_.removedDir.empty()) FreePixels(page);  // not written: its pixels can go now
+    if (result.removed) FreePixels(page);  // not written (--removed reads it again as it came): its pixels can go now
     {
         std::lock_guard guard(lock_);
         pagesDone_ += 1.0;
