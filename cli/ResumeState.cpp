@@ -76,7 +76,7 @@ bool ResumeState::Done(const std::string& input, const std::string& outputDir) c
         if (!entry.contains("ok") || !entry["ok"].is_boolean() || !entry.contains("removed") ||
             !entry["removed"].is_boolean())
             return false;  // not as this command writes it: the file is done again
-        if (Flag(entry, "removed", false)) removed++;
+        if (entry["removed"].get<bool>()) removed++;
     }
     const int pageCount = imagefile::CountPages(input);
     if (pageCount <= 0 || pages.size() != static_cast<std::size_t>(pageCount) || *pages.begin() != 1 ||

@@ -2,7 +2,7 @@
 // pages of each depth (read by us and by Leptonica), each page kind of a TIFF
 // gets its own scheme, JPEG pages keep the input's quality, bad choices are
 // refused.
-#include "TestPages.h"
+#include "HostileFiles.h"
 
 #include <leptonica/allheaders.h>
 #include <tiffio.h>
@@ -97,17 +97,7 @@ int LeptonicaMismatches(const std::string& file, int index, const Page& page) {
     return wrong;
 }
 
-class CompressionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("imagelib_compression_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    fs::path dir_;
-};
+class CompressionTest : public FileTest {};
 
 // ---- choices are read as documented ----
 
